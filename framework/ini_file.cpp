@@ -1,0 +1,73 @@
+#include "framework/ini_file.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "framework/format_settings.h"
+#include "framework/string_list.h"
+#include "framework/strings.h"
+#include "framework/text_encoding.h"
+
+namespace framework {
+
+TIniFile::TIniFile(const std::string& file_name) : file_name_(file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  if (!in) return;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TStringList lines;
+  lines.SetText(DecodeExternalText(bytes));
+  std::string section;
+  bool in_section = false;  // keys before the first [section] belong to none
+  for (int i = 0; i < lines.Count(); ++i) {
+    const std::string line = Trim(lines.Strings(i));
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      const size_t close = line.find(']');
+      section = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      in_section = true;
+      sections_.push_back(section);
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!in_section || eq == std::string::npos) continue;
+    std::string key = Trim(line.substr(0, eq));
+    if (key.empty()) continue;
+    std::string value = Trim(line.substr(eq + 1));
+    // A value written in matching quotes stands without them.
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    entries_.push_back({section, std::move(key), std::move(value)});
+  }
+}
+
+const TIniFile::Entry* TIniFile::Find(const std::string& section, const std::string& key) const {
+  // The first occurrence wins, as when a key is written twice by hand.
+  for (const Entry& e : entries_)
+    if (SameText(e.section, section) && SameText(e.key, key)) return &e;
+  return nullptr;
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& fallback) const {
+  const Entry* e = Find(section, key);
+  return e != nullptr ? e->value : fallback;
+}
+
+int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                              int32_t fallback) const {
+  const Entry* e = Find(section, key);
+  return e != nullptr ? StrToIntDef(e->value, fallback) : fallback;
+}
+
+bool TIniFile::SectionExists(const std::string& section) const {
+  for (const std::string& s : sections_)
+    if (SameText(s, section)) return true;
+  return false;
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
+  return Find(section, key) != nullptr;
+}
+
+}  // namespace framework
