@@ -61,6 +61,16 @@ void TApplication::HandleCurrentException() {
   }
 }
 
+bool TApplication::ProcessUserAction(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (...) {
+    HandleCurrentException();
+    return false;
+  }
+}
+
 void TApplication::ShowMessage(const std::string& message) { sink_->ShowMessage(Title(), message); }
 
 void TApplication::Terminate() {

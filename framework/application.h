@@ -50,6 +50,9 @@ class TApplication {
   void HandleException(const std::exception& error);
   // Handles the exception being processed (call from a catch block).
   void HandleCurrentException();
+  // Runs one user action (a click, a menu choice); an error ends the action and goes to
+  // HandleException. Returns false when the action failed.
+  bool ProcessUserAction(const std::function<void()>& action);
   void ShowMessage(const std::string& message);
   int ErrorCount() const { return error_count_; }
 

@@ -1,0 +1,75 @@
+#include "import/export_loader.h"
+
+#include "framework/date_time.h"
+#include "framework/format_settings.h"
+#include "framework/strings.h"
+#include "framework/text_file.h"
+#include "import/mtools.h"
+
+namespace import {
+
+namespace {
+
+// Characters [from, from + count) of `s` (1-based), shorter or empty where `s` is shorter.
+std::string Copy(const std::string& s, size_t from, size_t count) {
+  return from - 1 < s.size() ? s.substr(from - 1, count) : std::string();
+}
+
+// Holds the grid's change notices back until the loading is done, also when it fails.
+class GridUpdate {
+ public:
+  explicit GridUpdate(TStringGrid& grid) : grid_(grid) { grid_.BeginUpdate(); }
+  ~GridUpdate() { grid_.EndUpdate(); }
+
+ private:
+  TStringGrid& grid_;
+};
+
+}  // namespace
+
+std::string CheckDate(const std::string& raw, const std::string& field3, const std::string& field4,
+                      framework::TStringList& protocol) {
+  const std::string joined = Copy(raw, 1, 2) + Copy(raw, 4, 2) + Copy(raw, 7, 4);
+  bool all_digits = true;
+  for (char c : joined) all_digits = all_digits && mtools::IsDigitChar(c);
+  if (all_digits) return raw;
+  protocol.Add(field3 + " " + field4 + " " + raw + " Fehler im Datum");
+  return "01.01.1900";
+}
+
+void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,
+                    framework::TStringList& protocol) {
+  if (!framework::FileExists(file_name)) return;
+  GridUpdate update(grid);
+  protocol.Add("Importprotokoll vom " + framework::DateToStr(framework::Today()));
+  grid.SetCell(0, 0, "Personalnummer");
+  grid.SetCell(1, 0, "Geburtstag");
+  grid.SetCell(2, 0, "Name");
+  grid.SetCell(3, 0, "Telefon");
+
+  const std::vector<std::string> lines = framework::ReadTextFileLines(file_name);
+  size_t next = 0;
+  if (first_line >= 2) next = static_cast<size_t>(first_line - 1);
+
+  int row = 0;
+  std::string line, unused, number, name1, name2, birthday, phone;
+  for (; next < lines.size(); ++next) {
+    line = lines[next];
+    mtools::NextField(line, ';', unused);
+    mtools::NextField(line, ';', number);
+    mtools::NextField(line, ';', name1);
+    mtools::NextField(line, ';', name2);
+    mtools::NextField(line, ';', birthday);
+    birthday = CheckDate(birthday, name1, name2, protocol);
+    for (int i = 6; i <= 18; ++i) mtools::NextField(line, ';', unused);
+    mtools::NextField(line, ';', phone);
+    ++row;
+    grid.SetCell(0, row, framework::Trim(number));
+    grid.SetCell(1, row, framework::Trim(birthday));
+    grid.SetCell(2, row, framework::Trim(name1 + " " + name2));
+    grid.SetCell(3, row, framework::Trim(phone));
+  }
+  grid.SetRowCount(row + 1);
+}
+
+}  // namespace import

@@ -1,0 +1,26 @@
+// Reading the personnel system's export file into the preview grid.
+#pragma once
+
+#include <string>
+
+#include "framework/string_list.h"
+#include "import/string_grid.h"
+
+namespace import {
+
+// Vets the birthday text `raw` of a line: when characters 1-2, 4-5 and 7-10 (as far as present)
+// are all digits, `raw` comes back unchanged. Otherwise the line "<field3> <field4> <raw> Fehler im
+// Datum" is appended to `protocol` and "01.01.1900" comes back. Separators, anything after the
+// tenth character and surrounding blanks are not examined.
+std::string CheckDate(const std::string& raw, const std::string& field3, const std::string& field4,
+                      framework::TStringList& protocol);
+
+// Fills `grid` from the export file `file_name`: when the file exists, appends
+// "Importprotokoll vom <today>" to `protocol`, writes the headings into row 0, skips
+// `first_line` - 1 lines, and writes one row per remaining line (personnel number, birthday,
+// name, telephone from fields 2, 5, 3+4 and 19); the row count becomes the number of data rows
+// plus one. A missing file changes nothing. Raises EInOutError when the file cannot be read.
+void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,
+                    framework::TStringList& protocol);
+
+}  // namespace import

@@ -1,0 +1,190 @@
+#include "import/import_window.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "framework/application.h"
+#include "framework/strings.h"
+#include "import/export_loader.h"
+#include "import/grid_view_model.h"
+
+namespace import {
+
+Tfgeburtstage* fgeburtstage = nullptr;
+
+const char* const kOpenFilter = "csv-Dateinen|*.csv|Alle Dateien|*.*";
+
+QString QtFileFilter(const std::string& filter) {
+  const std::vector<std::string> parts = framework::SplitString(filter, '|');
+  QStringList entries;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string pattern = parts[i + 1];
+    if (pattern == "*.*") pattern = "*";
+    entries << QString::fromStdString(parts[i] + " (" + pattern + ")");
+  }
+  return entries.join(";;");
+}
+
+namespace {
+
+QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& caption,
+                         QStyle::StandardPixmap glyph) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setText(caption);
+  button->setIcon(parent->style()->standardIcon(glyph));
+  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  button->setAutoRaise(true);  // flat
+  return button;
+}
+
+}  // namespace
+
+Tfgeburtstage::Tfgeburtstage(QWidget* parent, const ImportSettings& settings)
+    : QMdiSubWindow(parent), Settings(settings) {
+  setObjectName("fgeburtstage");
+  setWindowTitle("Geburtstag importieren");
+  QFont font("MS Sans Serif");
+  font.setPixelSize(11);
+  setFont(font);
+  resize(979, 563);
+
+  auto* client = new QWidget(this);
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  Panel1 = new QFrame(client);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFrameShape(QFrame::Panel);
+  Panel1->setFrameShadow(QFrame::Raised);
+  Panel1->setFixedHeight(41);
+  Panel1->setAccessibleName(" ");  // the panel's caption is a single blank
+  auto* bar = new QHBoxLayout(Panel1);
+  bar->setContentsMargins(4, 2, 4, 2);
+  btopen = SpeedButton(Panel1, "btopen", QString::fromUtf8("Öffnen"), QStyle::SP_DialogOpenButton);
+  btdb = SpeedButton(Panel1, "btdb", "Import", QStyle::SP_DriveHDIcon);
+  Start1 = new QSpinBox(Panel1);
+  Start1->setObjectName("Start1");
+  Start1->setRange(1, 1000);
+  Start1->setValue(4);
+  Start1->setGroupSeparatorShown(false);
+  Start1->setWrapping(false);
+  Start = Start1->findChild<QLineEdit*>();
+  Start->setObjectName("Start");
+  Start1->setFixedWidth(26 + 20);  // the 26-pixel edit plus its arrows
+  Progress = new QProgressBar(Panel1);
+  Progress->setObjectName("Progress");
+  Progress->setRange(0, 100);
+  Progress->setValue(0);
+  Progress->setTextVisible(false);
+  bar->addWidget(btopen);
+  bar->addWidget(btdb);
+  bar->addWidget(Start1);
+  bar->addWidget(Progress, 1);
+  column->addWidget(Panel1);
+
+  auto* body = new QHBoxLayout();
+  body->setSpacing(0);
+  Gitter = new QTableView(client);
+  Gitter->setObjectName("Gitter");
+  grid_model_ = new GridViewModel(GitterData, Gitter);
+  Gitter->setModel(grid_model_);
+  Gitter->setFixedWidth(556);
+  Gitter->horizontalHeader()->setDefaultSectionSize(120);
+  Gitter->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  Gitter->horizontalHeader()->setHighlightSections(false);
+  Gitter->verticalHeader()->setVisible(false);  // no fixed columns
+  Gitter->verticalHeader()->setDefaultSectionSize(18);
+  Gitter->verticalHeader()->setMinimumSectionSize(18);
+  Gitter->setShowGrid(true);
+  Gitter->setSelectionMode(QAbstractItemView::ContiguousSelection);
+  Gitter->setSelectionBehavior(QAbstractItemView::SelectItems);
+  Gitter->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  Gitter->setWordWrap(false);
+  Memo1 = new QPlainTextEdit(client);
+  Memo1->setObjectName("Memo1");
+  Memo1->setFixedWidth(380);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setReadOnly(false);
+  body->addWidget(Gitter);
+  body->addWidget(Memo1);
+  body->addStretch(1);
+  column->addLayout(body, 1);
+  setWidget(client);
+
+  Open = new QFileDialog(this);
+  Open->setObjectName("Open");
+  Open->setNameFilter(QtFileFilter(kOpenFilter));
+  Open->setFileMode(QFileDialog::ExistingFile);
+  Open->setAcceptMode(QFileDialog::AcceptOpen);
+
+  Memo1Lines.OnChange = [this](framework::TStringList&) { SyncMemo(); };
+  connect(btopen, &QToolButton::clicked, this,
+          [this] { framework::Application().ProcessUserAction([this] { btopenClick(); }); });
+
+  fgeburtstage = this;
+  FormCreate();
+}
+
+Tfgeburtstage::~Tfgeburtstage() {
+  Memo1Lines.OnChange = nullptr;
+  if (fgeburtstage == this) fgeburtstage = nullptr;
+}
+
+void Tfgeburtstage::FormCreate() {
+  // The up-down control holds a 16-bit position and keeps it within its range.
+  Start1->setValue(static_cast<int16_t>(Settings.StartImport));
+}
+
+void Tfgeburtstage::btopenClick() {
+  if (Open->exec() != QDialog::Accepted || Open->selectedFiles().isEmpty()) return;
+  FileName = Open->selectedFiles().first().toStdString();
+  LoadExportFile();
+}
+
+void Tfgeburtstage::LoadExportFile() {
+  Memo1Lines.BeginUpdate();
+  try {
+    import::LoadExportFile(FileName, Start1->value(), GitterData, Memo1Lines);
+  } catch (...) {
+    Memo1Lines.EndUpdate();
+    throw;
+  }
+  Memo1Lines.EndUpdate();
+}
+
+void Tfgeburtstage::SyncMemo() {
+  // Lines are only ever appended in practice; anything else redraws the whole protocol.
+  const int count = Memo1Lines.Count();
+  if (count > memo_lines_shown_) {
+    QStringList added;
+    for (int i = memo_lines_shown_; i < count; ++i)
+      added << QString::fromStdString(Memo1Lines.Strings(i));
+    Memo1->appendPlainText(added.join('\n'));
+  } else {
+    Memo1->setPlainText(QString::fromStdString(Memo1Lines.Text()).chopped(count > 0 ? 1 : 0));
+  }
+  memo_lines_shown_ = count;
+}
+
+void Tfgeburtstage::closeEvent(QCloseEvent* event) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  if (fgeburtstage == this) fgeburtstage = nullptr;
+  QMdiSubWindow::closeEvent(event);
+}
+
+}  // namespace import

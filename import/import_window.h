@@ -1,0 +1,82 @@
+// The import window: choose the export file, preview its four columns, run the import, and
+// keep the protocol.
+#pragma once
+
+#include <QMdiSubWindow>
+#include <string>
+
+#include "framework/string_list.h"
+#include "import/string_grid.h"
+
+class QFileDialog;
+class QFrame;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QSpinBox;
+class QTableView;
+class QToolButton;
+
+namespace import {
+
+class GridViewModel;
+
+// What the import window is handed by the data module when it is created.
+struct ImportSettings {
+  int32_t StartImport = 1;  // number of the first data line of the export file
+  std::string ImportFile;   // export file of the unattended run ("" for none)
+};
+
+// The filter of the file dialog, in the form the window's designer wrote it.
+extern const char* const kOpenFilter;
+// Turns "caption|pattern|caption|pattern" into Qt's "caption (pattern);;..." form; "*.*" matches
+// every file.
+QString QtFileFilter(const std::string& filter);
+
+class Tfgeburtstage : public QMdiSubWindow {
+ public:
+  // Builds the window and runs FormCreate.
+  Tfgeburtstage(QWidget* parent, const ImportSettings& settings);
+  ~Tfgeburtstage() override;
+
+  // Asks for an export file; when one is chosen, remembers it in FileName and loads it.
+  void btopenClick();
+  // Loads FileName into the grid (see LoadExportFile in export_loader.h), taking the first data
+  // line from Start1.
+  void LoadExportFile();
+  // Sets Start1 from the configured first line, taken as a 16-bit number.
+  void FormCreate();
+
+  // The export file last chosen or configured.
+  std::string FileName;
+  ImportSettings Settings;
+
+  // The grid's and the protocol's data; the views below show them.
+  TStringGrid GitterData{4, 2, 0, 1};
+  framework::TStringList Memo1Lines;
+
+  QFrame* Panel1;
+  QToolButton* btopen;
+  QToolButton* btdb;
+  QLineEdit* Start;
+  QSpinBox* Start1;
+  QProgressBar* Progress;
+  QTableView* Gitter;
+  QPlainTextEdit* Memo1;
+  QFileDialog* Open;
+
+ protected:
+  // FormClose: the window frees itself and clears the global reference.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void SyncMemo();
+
+  GridViewModel* grid_model_;
+  int memo_lines_shown_ = 0;
+};
+
+// The import window while it exists.
+extern Tfgeburtstage* fgeburtstage;
+
+}  // namespace import
