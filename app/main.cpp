@@ -1,0 +1,120 @@
+// The program: creates the main window, the data module and the import window, then runs the
+// event loop until the main window closes.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/command_line.h"
+#include "app/data_module.h"
+#include "app/main_window.h"
+#include "framework/application.h"
+#include "framework/qt_message_sink.h"
+#include "framework/strings.h"
+#include "import/import_window.h"
+#include "import/mtools.h"
+
+namespace {
+
+int g_signal_pipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  // Only async-signal-safe work here: the event loop reads the byte and quits.
+  [[maybe_unused]] ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT end the event loop normally, so the program closes its windows and its
+// database like a click on "Beenden" would.
+void QuitOnStopSignals(QApplication& qapp) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &qapp);
+  QObject::connect(notifier, &QSocketNotifier::activated, &qapp, [] {
+    char byte;
+    [[maybe_unused]] ssize_t n = ::read(g_signal_pipe[0], &byte, 1);
+    QCoreApplication::quit();
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGINT, &sa, nullptr);
+}
+
+bool HasDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 != nullptr && *x11 != 0) || (wayland != nullptr && *wayland != 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  app::CommandLine options;
+  try {
+    options = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n%s", e.what(), app::UsageText(argv[0]).c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(app::UsageText(framework::ExtractFileName(argv[0])).c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("geburtstage %s\n", GEB_VERSION);
+    return 0;
+  }
+
+  // 1. The application object.
+  const bool headless = !HasDisplay();
+  if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication qapp(argc, argv);
+  framework::TApplication& application = framework::Application();
+  application.Initialize(argv[0]);
+  application.SetTitle("Geburtstage");
+  application.SetHeadless(headless);
+  framework::QtMessageSink message_boxes;
+  if (!headless) application.SetMessageSink(&message_boxes);
+  application.OnTerminate = [] { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); };
+  QuitOnStopSignals(qapp);
+  mtools::InitFolderPaths(application.ExeFolder());
+
+  // 2. The main window.
+  app::Tfmain main_window;
+  main_window.show();
+
+  // 3. The data module; an error of its create handler is shown and start-up goes on.
+  app::TData data(nullptr);
+  app::Data = &data;
+  const std::string ini_file = options.config_file.empty()
+                                   ? framework::ChangeFileExt(application.ExeName(), ".ini")
+                                   : options.config_file;
+  application.ProcessUserAction([&] { data.DataModuleCreate(ini_file); });
+
+  // 4. The import window, shown maximised inside the main window.
+  import::ImportSettings settings;
+  settings.StartImport = data.StartImport;
+  settings.ImportFile = data.ImportFile;
+  auto* import_window = new import::Tfgeburtstage(main_window.ClientArea, settings);
+  main_window.ClientArea->addSubWindow(import_window);
+  import_window->showMaximized();
+  if (!options.open_file.empty()) {
+    application.ProcessUserAction([&] {
+      import_window->FileName = options.open_file;
+      import_window->LoadExportFile();
+    });
+  }
+
+  // 5. The event loop.
+  const int status = qapp.exec();
+  app::Data = nullptr;
+  return status;
+}
