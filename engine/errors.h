@@ -1,0 +1,21 @@
+// Raising the engine's errors: every failure leaves the engine as dao::EOleException with a DAO
+// error number and a message of this engine that names the object or text concerned.
+#pragma once
+
+#include <string>
+
+#include "dao/dao_constants.h"
+#include "dao/dao_interfaces.h"
+
+namespace engine {
+
+// Source text of every error the engine raises.
+constexpr const char* kErrorSource = "DAO.Engine";
+
+// Throws dao::EOleException(number, message).
+[[noreturn]] void Raise(int number, const std::string& message);
+
+// Quotes a name or text for a message: 'text'.
+std::string Quoted(const std::string& text);
+
+}  // namespace engine

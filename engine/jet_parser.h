@@ -1,0 +1,24 @@
+// Parser of Jet SQL: statements (SELECT, INSERT, UPDATE, DELETE, the DDL, PARAMETERS) and
+// expressions (criteria of Filter and the Find methods). Syntax errors raise the DAO syntax
+// errors (3075 in expressions, 3131 in FROM, 3290 in DDL, 3129/3142 for statements) with a
+// message that shows the text concerned.
+#pragma once
+
+#include <string>
+
+#include "engine/jet_ast.h"
+
+namespace engine {
+
+// Parses one statement; a trailing ";" is allowed.
+JetStatement ParseStatement(const std::string& sql);
+// Parses a criteria expression (the whole text).
+ExprPtr ParseExpression(const std::string& text);
+// Parses a Sort text: expressions with ASC or DESC, separated by commas.
+std::vector<OrderItem> ParseOrderList(const std::string& text);
+// Parses a DAO date literal body (mm/dd/yyyy [hh:nn[:ss] [AM|PM]], yyyy-mm-dd, hh:nn:ss).
+bool ParseJetDate(const std::string& body, double& result);
+// The DAO type code of a Jet type name (LONG, TEXT ...), or 0.
+int JetTypeCode(const std::string& name, bool& counter);
+
+}  // namespace engine

@@ -1,0 +1,235 @@
+#include "engine/sqlite_connection.h"
+
+#include <cassert>
+#include <cstdlib>
+
+#include "engine/errors.h"
+#include "engine/jet_functions.h"
+
+namespace engine {
+
+namespace {
+
+constexpr size_t kMaxCachedStatements = 256;
+
+// Extracts "table.column" from SQLite's "... constraint failed: table.column[, ...]" text.
+std::string ConstraintTarget(const std::string& message) {
+  const auto colon = message.find("failed: ");
+  return colon == std::string::npos ? message : message.substr(colon + 8);
+}
+
+}  // namespace
+
+Statement::Statement(Statement&& other) noexcept
+    : connection_(other.connection_), stmt_(other.stmt_), sql_(std::move(other.sql_)) {
+  other.stmt_ = nullptr;
+}
+
+Statement::~Statement() {
+  if (stmt_ != nullptr) connection_->Release(stmt_, std::move(sql_));
+}
+
+void Statement::Bind(int index, const Cell& value) {
+  int rc = SQLITE_OK;
+  switch (value.kind) {
+    case Cell::kNull: rc = sqlite3_bind_null(stmt_, index); break;
+    case Cell::kInt: rc = sqlite3_bind_int64(stmt_, index, value.i); break;
+    case Cell::kReal: rc = sqlite3_bind_double(stmt_, index, value.r); break;
+    case Cell::kText:
+      rc = sqlite3_bind_text64(stmt_, index, value.text.data(), value.text.size(),
+                               SQLITE_TRANSIENT, SQLITE_UTF8);
+      break;
+    case Cell::kBlob:
+      rc = sqlite3_bind_blob64(stmt_, index, value.text.data(), value.text.size(),
+                               SQLITE_TRANSIENT);
+      break;
+  }
+  if (rc != SQLITE_OK) connection_->Fail(rc, sql_);
+}
+
+void Statement::BindInt(int index, int64_t value) {
+  const int rc = sqlite3_bind_int64(stmt_, index, value);
+  if (rc != SQLITE_OK) connection_->Fail(rc, sql_);
+}
+
+void Statement::BindAll(const std::vector<Cell>& values, int first_index) {
+  for (size_t k = 0; k < values.size(); ++k) Bind(first_index + static_cast<int>(k), values[k]);
+}
+
+bool Statement::Step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  sqlite3_reset(stmt_);
+  connection_->Fail(rc, sql_);
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+Cell Statement::Column(int index) const {
+  switch (sqlite3_column_type(stmt_, index)) {
+    case SQLITE_INTEGER: return Cell::Int(sqlite3_column_int64(stmt_, index));
+    case SQLITE_FLOAT: return Cell::Real(sqlite3_column_double(stmt_, index));
+    case SQLITE_TEXT: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+      return Cell::Text(std::string(p, sqlite3_column_bytes(stmt_, index)));
+    }
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, index));
+      const int n = sqlite3_column_bytes(stmt_, index);
+      return Cell::Blob(n > 0 ? std::string(p, n) : std::string());
+    }
+    default: return Cell();
+  }
+}
+
+std::string Statement::ColumnName(int index) const {
+  const char* name = sqlite3_column_name(stmt_, index);
+  return name != nullptr ? name : "";
+}
+
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+Connection::Connection(const std::string& path, int flags) : path_(path) {
+  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+    if (db_ != nullptr) sqlite3_close_v2(db_);
+    db_ = nullptr;
+    if (rc == SQLITE_CANTOPEN)
+      Raise(dao::err::kCannotOpenFile,
+            "Cannot open the database file " + Quoted(path) + ": " + message + ".");
+    Raise(dao::err::kNotADatabase,
+          "The file " + Quoted(path) + " is not a database of this engine (" + message + ").");
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  RegisterJetFunctions(db_);
+}
+
+Connection::~Connection() {
+  for (auto& entry : cache_) sqlite3_finalize(entry.second);
+  if (db_ != nullptr) sqlite3_close_v2(db_);
+}
+
+Statement Connection::Prepare(const std::string& sql) {
+  auto it = cache_.find(sql);
+  if (it != cache_.end()) {
+    sqlite3_stmt* stmt = it->second;
+    cache_.erase(it);
+    return Statement(this, stmt, sql);
+  }
+  sqlite3_stmt* stmt = nullptr;
+  const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                    SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+  assert(stmt != nullptr);
+  return Statement(this, stmt, sql);
+}
+
+void Connection::Release(sqlite3_stmt* stmt, std::string sql) {
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  if (cache_.size() >= kMaxCachedStatements) {
+    sqlite3_finalize(stmt);
+    return;
+  }
+  cache_.emplace(std::move(sql), stmt);
+}
+
+void Connection::Exec(const std::string& sql) {
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error);
+  if (error != nullptr) sqlite3_free(error);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+}
+
+void Connection::SetBusyTimeout(int milliseconds) {
+  busy_timeout_ = milliseconds;
+  sqlite3_busy_timeout(db_, milliseconds);
+}
+
+void Connection::Fail(int rc, const std::string& sql) const {
+  const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "";
+  // Errors raised by the engine's own SQL functions carry their DAO number: "\x01NNNN:text".
+  if (!message.empty() && message[0] == '\x01') {
+    const int number = std::atoi(message.c_str() + 1);
+    const auto colon = message.find(':');
+    Raise(number, colon == std::string::npos ? message.substr(1) : message.substr(colon + 1));
+  }
+  switch (rc) {
+    case SQLITE_CONSTRAINT_UNIQUE:
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+      Raise(dao::err::kDuplicateKey,
+            "The record was not saved because it would duplicate a value in a unique index "
+            "or primary key on " + ConstraintTarget(message) + ".");
+    case SQLITE_CONSTRAINT_NOTNULL:
+      Raise(dao::err::kRequired, "The field " + Quoted(ConstraintTarget(message)) +
+                                     " is required and cannot contain a Null value.");
+    case SQLITE_CONSTRAINT_CHECK: {
+      // Length checks are named "len:table.field:size".
+      const std::string target = ConstraintTarget(message);
+      if (target.rfind("len:", 0) == 0) {
+        const auto last = target.rfind(':');
+        Raise(dao::err::kValueTooLong,
+              "The value is too long for the field " + Quoted(target.substr(4, last - 4)) +
+                  " (at most " + target.substr(last + 1) + " characters).");
+      }
+      Raise(dao::err::kInvalidOperation, "A validation rule refused the value: " + message + ".");
+    }
+    default: break;
+  }
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(dao::err::kLocked, "The database " + Quoted(path_) +
+                                   " is locked by another user; gave up after waiting " +
+                                   std::to_string(busy_timeout_) + " ms.");
+    case SQLITE_READONLY:
+      Raise(dao::err::kReadOnly,
+            "Cannot update: the database " + Quoted(path_) + " is opened read-only.");
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      Raise(dao::err::kNotADatabase,
+            "The file " + Quoted(path_) + " is not a database of this engine or is damaged.");
+    case SQLITE_FULL:
+      Raise(dao::err::kDiskError, "The disk is full; the database " + Quoted(path_) +
+                                      " could not be written.");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+      Raise(dao::err::kDiskError,
+            "Disk error on the database " + Quoted(path_) + ": " + message + ".");
+    case SQLITE_CONSTRAINT:
+      Raise(dao::err::kInvalidOperation, "The change was refused: " + message + ".");
+    default: break;
+  }
+  Raise(dao::err::kReserved, "Database engine failure: " + message +
+                                 (sql.empty() ? "" : " (in: " + sql + ")") + ".");
+}
+
+std::string QuoteName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string QuoteText(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace engine
