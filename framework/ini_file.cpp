@@ -70,4 +70,25 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
   return Find(section, key) != nullptr;
 }
 
+std::vector<std::string> TIniFile::ReadSections() const {
+  std::vector<std::string> names;
+  for (const std::string& s : sections_) {
+    bool seen = false;
+    for (const std::string& n : names) seen = seen || SameText(n, s);
+    if (!seen) names.push_back(s);
+  }
+  return names;
+}
+
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
+  std::vector<std::string> keys;
+  for (const Entry& e : entries_) {
+    if (!SameText(e.section, section)) continue;
+    bool seen = false;
+    for (const std::string& k : keys) seen = seen || SameText(k, e.key);
+    if (!seen) keys.push_back(e.key);
+  }
+  return keys;
+}
+
 }  // namespace framework

@@ -21,6 +21,10 @@ class TIniFile {
   int32_t ReadInteger(const std::string& section, const std::string& key, int32_t fallback) const;
   bool SectionExists(const std::string& section) const;
   bool ValueExists(const std::string& section, const std::string& key) const;
+  // The section names in file order, each once (the spelling of its first occurrence).
+  std::vector<std::string> ReadSections() const;
+  // The key names of `section` in file order, each once.
+  std::vector<std::string> ReadSection(const std::string& section) const;
 
  private:
   struct Entry {
