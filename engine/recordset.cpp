@@ -1,0 +1,1095 @@
+#include "engine/recordset.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "dao/dao_constants.h"
+#include "engine/errors.h"
+#include "engine/jet_parser.h"
+#include "engine/objects.h"
+#include "engine/values.h"
+
+namespace engine {
+
+using namespace dao;
+
+namespace {
+
+// A field of a recordset: its definition from the plan and the value of the current record.
+class RecordsetField : public dao::Field {
+ public:
+  RecordsetField(std::weak_ptr<RecordsetImpl> rs, int index) : rs_(std::move(rs)), index_(index) {}
+
+  std::string Name() override { return Info().name; }
+  void SetName(const std::string&) override { ReadOnlyProperty("Name"); }
+  int Type() override { return Info().type; }
+  void SetType(int) override { ReadOnlyProperty("Type"); }
+  int32_t Size() override { return Info().size; }
+  void SetSize(int32_t) override { ReadOnlyProperty("Size"); }
+  int32_t Attributes() override { return Info().attributes; }
+  void SetAttributes(int32_t) override { ReadOnlyProperty("Attributes"); }
+  bool Required() override { return Info().required; }
+  void SetRequired(bool) override { ReadOnlyProperty("Required"); }
+  bool AllowZeroLength() override { return true; }
+  void SetAllowZeroLength(bool) override { ReadOnlyProperty("AllowZeroLength"); }
+  std::string DefaultValue() override { return Info().default_value; }
+  void SetDefaultValue(const std::string&) override { ReadOnlyProperty("DefaultValue"); }
+  std::string ValidationRule() override { return ""; }
+  void SetValidationRule(const std::string&) override { ReadOnlyProperty("ValidationRule"); }
+  std::string ValidationText() override { return ""; }
+  void SetValidationText(const std::string&) override { ReadOnlyProperty("ValidationText"); }
+  int OrdinalPosition() override { return index_; }
+  void SetOrdinalPosition(int) override { ReadOnlyProperty("OrdinalPosition"); }
+  std::string SourceTable() override { return Info().table; }
+  std::string SourceField() override { return Info().column; }
+  Variant Value() override { return Rs().FieldValue(index_); }
+  void SetValue(const Variant& value) override { Rs().SetFieldValue(index_, value); }
+  int32_t FieldSize() override {
+    const Variant v = Value();
+    if (v.IsClear()) return 0;
+    if (v.Type() == framework::VarType::Bytes) return static_cast<int32_t>(v.ToBytes().size());
+    return static_cast<int32_t>(v.ToString().size());
+  }
+  Variant GetChunk(int32_t offset, int32_t bytes) override {
+    const Variant v = Value();
+    if (v.IsClear()) return Variant::Null();
+    if (offset < 0 || bytes < 0) Raise(err::kInvalidArgument, "GetChunk: invalid offset or length.");
+    if (v.Type() == framework::VarType::Bytes) {
+      const auto b = v.ToBytes();
+      const size_t from = std::min<size_t>(offset, b.size());
+      const size_t to = std::min<size_t>(from + bytes, b.size());
+      return Variant(std::vector<uint8_t>(b.begin() + from, b.begin() + to));
+    }
+    const std::string s = v.ToString();
+    const size_t from = std::min<size_t>(offset, s.size());
+    return Variant(s.substr(from, bytes));
+  }
+  void AppendChunk(const Variant& data) override {
+    const Variant v = Value();
+    if (IsBinaryType(Type())) {
+      auto b = v.IsClear() ? std::vector<uint8_t>() : v.ToBytes();
+      const auto more = data.ToBytes();
+      b.insert(b.end(), more.begin(), more.end());
+      SetValue(Variant(std::move(b)));
+    } else {
+      SetValue(Variant((v.IsClear() ? std::string() : v.ToString()) + data.ToString()));
+    }
+  }
+  std::shared_ptr<dao::Properties> Properties() override {
+    auto self = rs_;
+    const int index = index_;
+    return MakeProperties([self, index] {
+      std::vector<std::shared_ptr<dao::Property>> out;
+      auto rs = self.lock();
+      if (!rs) return out;
+      const OutField f = rs->FieldInfo(index);
+      auto add = [&](const char* name, int type, Variant v) {
+        out.push_back(std::make_shared<PropertyImpl>(name, type, [v] { return v; }));
+      };
+      add("Name", dbText, Variant(f.name));
+      add("Type", dbInteger, Variant(f.type));
+      add("Size", dbLong, Variant(f.size));
+      add("Attributes", dbLong, Variant(f.attributes));
+      add("Required", dbBoolean, Variant(f.required));
+      add("DefaultValue", dbText, Variant(f.default_value));
+      add("SourceTable", dbText, Variant(f.table));
+      add("SourceField", dbText, Variant(f.column));
+      add("OrdinalPosition", dbInteger, Variant(index));
+      for (const PropertyValue& p : f.properties)
+        out.push_back(std::make_shared<PropertyImpl>(p.name, p.type, [v = p.value] { return v; }, nullptr, true));
+      return out;
+    });
+  }
+  std::shared_ptr<dao::Property> CreateProperty(const Variant&, const Variant&, const Variant&) override {
+    Raise(err::kInvalidOperation, "Properties cannot be created on the field " + Quoted(Name()) + " of a recordset.");
+  }
+
+ private:
+  RecordsetImpl& Rs() {
+    auto rs = rs_.lock();
+    if (!rs || rs->is_closed()) Raise(err::kObjectInvalid, "The recordset of this field is closed.");
+    return *rs;
+  }
+  const OutField& Info() { return Rs().FieldInfo(index_); }
+  [[noreturn]] void ReadOnlyProperty(const char* what) {
+    Raise(err::kInvalidOperation, std::string("The property ") + what + " of the recordset field " +
+                                      Quoted(Name()) + " cannot be changed.");
+  }
+
+  std::weak_ptr<RecordsetImpl> rs_;
+  int index_;
+};
+
+int IntArg(const Variant& v, int fallback) {
+  if (v.IsClear()) return fallback;
+  try {
+    return v.ToInt32();
+  } catch (const framework::Exception&) {
+    Raise(err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
+  }
+}
+
+Variant MakeBookmark(int32_t entry) {
+  const uint32_t v = static_cast<uint32_t>(entry) + 1;
+  return Variant(std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                                      static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
+}
+
+// The entry of a bookmark value (4 bytes, or an array of byte values), or -1.
+int32_t BookmarkEntry(const Variant& bookmark) {
+  std::vector<uint8_t> b;
+  if (bookmark.Type() == framework::VarType::Bytes) {
+    b = bookmark.ToBytes();
+  } else if (bookmark.IsArray()) {
+    for (const Variant& item : bookmark.ArrayItems()) b.push_back(static_cast<uint8_t>(item.ToInt32()));
+  } else {
+    return -1;
+  }
+  if (b.size() < 4) return -1;
+  const uint32_t v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+  return v == 0 ? -1 : static_cast<int32_t>(v - 1);
+}
+
+}  // namespace
+
+std::vector<Cell> ResolveParameters(const std::vector<ParamInfo>& parameters,
+                                    const std::vector<std::pair<std::string, Variant>>& values) {
+  std::vector<Cell> out;
+  int missing = 0;
+  for (const ParamInfo& p : parameters) {
+    const Variant* value = nullptr;
+    for (const auto& kv : values)
+      if (SameName(kv.first, p.name)) value = &kv.second;
+    if (value == nullptr || value->IsEmpty()) {
+      ++missing;
+      out.emplace_back();
+      continue;
+    }
+    out.push_back(p.declared ? VariantToCell(p.type, 0, *value, p.name) : NaturalCell(*value));
+  }
+  if (missing > 0)
+    Raise(err::kTooFewParameters, "Too few parameters. Expected " + std::to_string(missing) + " (" +
+                                      [&] {
+                                        std::string names;
+                                        for (size_t k = 0; k < parameters.size(); ++k)
+                                          if (out[k].IsNull()) {
+                                            bool given = false;
+                                            for (const auto& kv : values)
+                                              if (SameName(kv.first, parameters[k].name) && !kv.second.IsEmpty()) given = true;
+                                            if (!given) names += (names.empty() ? "" : ", ") + parameters[k].name;
+                                          }
+                                        return names;
+                                      }() + ").");
+  return out;
+}
+
+RecordsetImpl::RecordsetImpl(std::shared_ptr<RecordSource> source, int type)
+    : source_(std::move(source)), type_(type) {}
+
+std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<RecordSource> source, int type,
+                                                   int options, int lock_edits) {
+  auto rs = std::shared_ptr<RecordsetImpl>(new RecordsetImpl(source, type));
+  const SelectPlan& plan = source->plan;
+  source->keyed = plan.keyset && (type == dbOpenTable || type == dbOpenDynaset);
+  if (source->keyed) {
+    source->read_sql = "SELECT " + plan.select_sql + plan.from_sql + " WHERE " + QuoteName(plan.base_alias) +
+                       ".rowid = ?";
+  }
+  rs->updatable_ = source->keyed && !source->db->read_only && !(options & dbReadOnly) &&
+                   lock_edits != dbReadOnlyLock;
+  rs->lock_edits_ = lock_edits == dbPessimistic;
+  rs->BuildKeyset();
+  rs->cur_ = -1;
+  if (source->keyset->LiveCount() > 0) {
+    rs->cur_ = source->keyset->Next(-1);
+    rs->bof_ = rs->eof_ = false;
+    if (type == dbOpenForwardOnly) rs->forward_visited_ = 1;
+  }
+  source->db->recordsets.push_back(rs);
+  return rs;
+}
+
+void RecordsetImpl::BuildKeyset() {
+  RecordSource& s = *source_;
+  const SelectPlan& plan = s.plan;
+  Connection& c = *s.db->connection;
+  std::vector<int64_t> ids;
+  s.rows.clear();
+  if (s.keyed) {
+    std::string order = plan.order_sql;
+    std::vector<Slot> order_slots = plan.order_slots;
+    if (type_ == dbOpenTable && !s.table_index.empty()) {
+      const TableInfo& t = s.db->catalog->Table(plan.base_table);
+      const int k = t.IndexPosition(s.table_index);
+      order = " ORDER BY ";
+      for (const auto& ic : t.indexes[k].columns)
+        order += QuoteName(plan.base_alias) + "." + QuoteName(ic.name) + (ic.descending ? " DESC, " : ", ");
+      order += QuoteName(plan.base_alias) + ".rowid";
+      order_slots.clear();
+    } else if (order.empty()) {
+      order = " ORDER BY " + QuoteName(plan.base_alias) + ".rowid";
+    }
+    std::string sql = "SELECT " + QuoteName(plan.base_alias) + ".rowid" + plan.from_sql + plan.where_sql + order;
+    if (s.max_records > 0) sql += " LIMIT " + std::to_string(s.max_records);
+    std::vector<Slot> slots = plan.from_slots;
+    slots.insert(slots.end(), plan.where_slots.begin(), plan.where_slots.end());
+    slots.insert(slots.end(), order_slots.begin(), order_slots.end());
+    auto st = c.Prepare(sql);
+    st.BindAll(BindSlots(slots, s.parameters));
+    while (st.Step()) ids.push_back(st.ColumnInt(0));
+  } else {
+    std::string sql = "SELECT " + plan.select_sql + plan.from_sql + plan.where_sql + plan.tail_sql + plan.order_sql +
+                      plan.limit_sql;
+    if (s.max_records > 0 && plan.limit_sql.empty()) sql += " LIMIT " + std::to_string(s.max_records);
+    std::vector<Slot> slots = plan.select_slots;
+    for (auto* part : {&plan.from_slots, &plan.where_slots, &plan.tail_slots, &plan.order_slots})
+      slots.insert(slots.end(), part->begin(), part->end());
+    auto st = c.Prepare(sql);
+    st.BindAll(BindSlots(slots, s.parameters));
+    const int n = st.ColumnCount();
+    while (st.Step()) {
+      std::vector<Cell> row(n);
+      for (int k = 0; k < n; ++k) row[k] = st.Column(k);
+      ids.push_back(static_cast<int64_t>(s.rows.size()));
+      s.rows.push_back(std::move(row));
+    }
+  }
+  s.keyset = std::make_shared<Keyset>(std::move(ids));
+}
+
+void RecordsetImpl::CheckOpen() const {
+  if (closed_) Raise(err::kObjectInvalid, "The recordset " + Quoted(source_->name) + " is closed.");
+  source_->db->CheckOpen();
+}
+
+std::string RecordsetImpl::Name() {
+  CheckOpen();
+  return source_->name.size() > 256 ? source_->name.substr(0, 256) : source_->name;
+}
+
+void RecordsetImpl::LeaveEdit() {
+  edit_mode_ = 0;
+  edit_entry_ = -1;
+}
+
+void RecordsetImpl::AfterEmptyMove() {
+  bof_ = eof_ = true;
+  cur_ = -1;
+}
+
+void RecordsetImpl::GoTo(int32_t entry) {
+  cur_ = entry;
+  bof_ = eof_ = false;
+  cached_entry_ = -1;
+}
+
+void RecordsetImpl::CheckCurrent() {
+  CheckOpen();
+  if (bof_ || eof_ || cur_ < 0)
+    Raise(err::kNoCurrentRecord, "No current record in the recordset " + Quoted(Name()) + ".");
+}
+
+void RecordsetImpl::MoveFirst() {
+  CheckOpen();
+  LeaveEdit();
+  Keyset& k = *source_->keyset;
+  if (type_ == dbOpenForwardOnly && forward_visited_ > 1)
+    Raise(err::kNotSupported, "A forward-only recordset cannot move back to its first record.");
+  if (k.LiveCount() == 0) {
+    AfterEmptyMove();
+    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
+  }
+  GoTo(k.Next(-1));
+}
+
+void RecordsetImpl::MoveLast(const Variant&) {
+  CheckOpen();
+  LeaveEdit();
+  Keyset& k = *source_->keyset;
+  if (k.LiveCount() == 0) {
+    AfterEmptyMove();
+    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
+  }
+  if (type_ == dbOpenForwardOnly) forward_visited_ = k.LiveCount();
+  GoTo(k.Previous(k.Size()));
+}
+
+void RecordsetImpl::MoveNext() {
+  CheckOpen();
+  LeaveEdit();
+  Keyset& k = *source_->keyset;
+  if (eof_ || k.LiveCount() == 0) {
+    if (k.LiveCount() == 0) AfterEmptyMove();
+    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is at its end.");
+  }
+  const int32_t next = k.Next(bof_ ? -1 : cur_);
+  if (next < 0) {
+    eof_ = true;
+    bof_ = false;
+    cur_ = k.Size();
+    cached_entry_ = -1;
+    return;
+  }
+  if (type_ == dbOpenForwardOnly) ++forward_visited_;
+  GoTo(next);
+}
+
+void RecordsetImpl::MovePrevious() {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly)
+    Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
+  LeaveEdit();
+  Keyset& k = *source_->keyset;
+  if (bof_ || k.LiveCount() == 0) {
+    if (k.LiveCount() == 0) AfterEmptyMove();
+    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is before its first record.");
+  }
+  const int32_t prev = k.Previous(eof_ ? k.Size() : cur_);
+  if (prev < 0) {
+    bof_ = true;
+    eof_ = false;
+    cur_ = -1;
+    cached_entry_ = -1;
+    return;
+  }
+  GoTo(prev);
+}
+
+int32_t RecordsetImpl::Rank(int32_t entry) const {
+  const Keyset& k = *source_->keyset;
+  if (entry < 0) return -1;
+  if (entry >= k.Size()) return 2 * k.LiveCount();
+  return k.IsLive(entry) ? 2 * k.Position(entry) : 2 * k.Position(entry) - 1;
+}
+
+void RecordsetImpl::Move(int32_t rows, const Variant& start) {
+  CheckOpen();
+  Keyset& k = *source_->keyset;
+  int32_t from = cur_;
+  if (!start.IsClear()) {
+    from = BookmarkEntry(start);
+    if (from < 0 || from >= k.Size()) Raise(err::kInvalidBookmark, "Not a valid bookmark for the recordset " + Quoted(Name()) + ".");
+  } else {
+    if (k.LiveCount() == 0) AfterEmptyMove();
+    CheckCurrent();
+  }
+  if (type_ == dbOpenForwardOnly && rows < 0)
+    Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
+  if (rows == 0) {
+    // Re-read the current record.
+    LeaveEdit();
+    GoTo(from);
+    std::vector<Cell> row;
+    if (!k.IsLive(from) || !ReadRow(from, row))
+      Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " no longer exists.");
+    return;
+  }
+  LeaveEdit();
+  // Position of the start: a deleted entry stands between its neighbours.
+  const int32_t base = k.Position(from);
+  int64_t target = k.IsLive(from) ? static_cast<int64_t>(base) + rows
+                                   : (rows > 0 ? static_cast<int64_t>(base) + rows - 1 : static_cast<int64_t>(base) + rows);
+  if (target < 0) {
+    bof_ = true;
+    eof_ = false;
+    cur_ = -1;
+    return;
+  }
+  if (target >= k.LiveCount()) {
+    eof_ = true;
+    bof_ = false;
+    cur_ = k.Size();
+    if (type_ == dbOpenForwardOnly) forward_visited_ = k.LiveCount();
+    return;
+  }
+  if (type_ == dbOpenForwardOnly) forward_visited_ = static_cast<int32_t>(target) + 1;
+  GoTo(k.EntryAt(static_cast<int32_t>(target)));
+}
+
+bool RecordsetImpl::Bof() {
+  CheckOpen();
+  return bof_ || source_->keyset->LiveCount() == 0;
+}
+
+bool RecordsetImpl::Eof() {
+  CheckOpen();
+  return eof_ || source_->keyset->LiveCount() == 0;
+}
+
+int32_t RecordsetImpl::RecordCount() {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) return forward_visited_;
+  return source_->keyset->LiveCount();
+}
+
+int32_t RecordsetImpl::AbsolutePosition() {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no AbsolutePosition.");
+  const Keyset& k = *source_->keyset;
+  if (bof_ || eof_ || cur_ < 0 || cur_ >= k.Size() || !k.IsLive(cur_)) return -1;
+  return k.Position(cur_);
+}
+
+void RecordsetImpl::SetAbsolutePosition(int32_t position) {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no AbsolutePosition.");
+  const Keyset& k = *source_->keyset;
+  if (position < 0 || position >= k.LiveCount())
+    Raise(err::kInvalidArgument, "AbsolutePosition " + std::to_string(position) + " is outside the recordset " +
+                                     Quoted(Name()) + " (" + std::to_string(k.LiveCount()) + " records).");
+  LeaveEdit();
+  GoTo(k.EntryAt(position));
+}
+
+float PercentOf(int32_t position, int32_t count) {
+  return count <= 0 || position < 0 ? 0.0f : static_cast<float>(100.0 * position / count);
+}
+
+float RecordsetImpl::PercentPosition() {
+  CheckOpen();
+  const int32_t p = AbsolutePosition();
+  return PercentOf(p, source_->keyset->LiveCount());
+}
+
+void RecordsetImpl::SetPercentPosition(float percent) {
+  CheckOpen();
+  if (percent < 0 || percent > 100) Raise(err::kInvalidArgument, "PercentPosition must be between 0 and 100.");
+  const int32_t n = source_->keyset->LiveCount();
+  if (n == 0) return;
+  SetAbsolutePosition(std::min<int32_t>(n - 1, static_cast<int32_t>(percent * n / 100.0f)));
+}
+
+Variant RecordsetImpl::Bookmark() {
+  CheckCurrent();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no bookmarks.");
+  return MakeBookmark(cur_);
+}
+
+void RecordsetImpl::SetBookmark(const Variant& bookmark) {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no bookmarks.");
+  const Keyset& k = *source_->keyset;
+  const int32_t entry = BookmarkEntry(bookmark);
+  if (entry < 0 || entry >= k.Size())
+    Raise(err::kInvalidBookmark, "Not a valid bookmark for the recordset " + Quoted(Name()) + ".");
+  if (!k.IsLive(entry))
+    Raise(err::kRecordDeleted, "Record is deleted: the bookmark's record of " + Quoted(Name()) + " was deleted.");
+  LeaveEdit();
+  GoTo(entry);
+}
+
+bool RecordsetImpl::Bookmarkable() {
+  CheckOpen();
+  return type_ != dbOpenForwardOnly;
+}
+
+Variant RecordsetImpl::LastModified() {
+  CheckOpen();
+  if (last_modified_ < 0) return Variant::Null();
+  return MakeBookmark(last_modified_);
+}
+
+int RecordsetImpl::EditMode() {
+  CheckOpen();
+  return edit_mode_;
+}
+
+bool RecordsetImpl::LockEdits() {
+  CheckOpen();
+  return lock_edits_;
+}
+
+void RecordsetImpl::SetLockEdits(bool lock) {
+  CheckOpen();
+  lock_edits_ = lock;
+}
+
+bool RecordsetImpl::Updatable() {
+  CheckOpen();
+  return updatable_;
+}
+
+bool RecordsetImpl::Transactions() {
+  CheckOpen();
+  return source_->keyed;
+}
+
+bool RecordsetImpl::Restartable() {
+  CheckOpen();
+  return true;
+}
+
+int32_t RecordsetImpl::RecordsAffected() {
+  CheckOpen();
+  return records_affected_;
+}
+
+bool RecordsetImpl::NoMatch() {
+  CheckOpen();
+  return no_match_;
+}
+
+Variant RecordsetImpl::DateCreated() {
+  CheckOpen();
+  if (type_ != dbOpenTable) Raise(err::kNotSupported, "DateCreated is only available on table-type recordsets.");
+  return Variant::Date(source_->db->catalog->Table(source_->plan.base_table).created);
+}
+
+Variant RecordsetImpl::LastUpdated() {
+  CheckOpen();
+  if (type_ != dbOpenTable) Raise(err::kNotSupported, "LastUpdated is only available on table-type recordsets.");
+  return Variant::Date(source_->db->catalog->Table(source_->plan.base_table).updated);
+}
+
+int32_t RecordsetImpl::CacheSize() {
+  CheckOpen();
+  return cache_size_;
+}
+
+void RecordsetImpl::SetCacheSize(int32_t size) {
+  CheckOpen();
+  cache_size_ = size;
+}
+
+std::string RecordsetImpl::Index() {
+  CheckOpen();
+  if (type_ != dbOpenTable) Raise(err::kNotSupported, "Only table-type recordsets have an Index.");
+  return source_->table_index;
+}
+
+void RecordsetImpl::SetIndex(const std::string& index) {
+  CheckOpen();
+  if (type_ != dbOpenTable) Raise(err::kNotSupported, "Only table-type recordsets have an Index.");
+  const TableInfo& t = source_->db->catalog->Table(source_->plan.base_table);
+  std::string name;
+  if (!index.empty()) {
+    const int k = t.IndexPosition(index);
+    if (k < 0) Raise(3800, Quoted(index) + " is not an index of the table " + Quoted(t.name) + ".");
+    name = t.indexes[k].name;
+  }
+  LeaveEdit();
+  // The new order is a new keyset: bookmarks of the old order are no longer valid.
+  auto fresh = std::make_shared<RecordSource>(*source_);
+  fresh->table_index = name;
+  source_ = fresh;
+  BuildKeyset();
+  cached_entry_ = -1;
+  last_modified_ = -1;
+  if (source_->keyset->LiveCount() > 0) GoTo(source_->keyset->Next(-1));
+  else AfterEmptyMove();
+}
+
+std::string RecordsetImpl::Filter() {
+  CheckOpen();
+  return filter_;
+}
+
+void RecordsetImpl::SetFilter(const std::string& criteria) {
+  CheckOpen();
+  if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
+    Raise(err::kNotSupported, "Filter is not available on table-type and forward-only recordsets.");
+  if (!criteria.empty()) ParseExpression(criteria);  // refuse bad syntax now
+  filter_ = criteria;
+}
+
+std::string RecordsetImpl::Sort() {
+  CheckOpen();
+  return sort_;
+}
+
+void RecordsetImpl::SetSort(const std::string& order) {
+  CheckOpen();
+  if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
+    Raise(err::kNotSupported, "Sort is not available on table-type and forward-only recordsets.");
+  ParseOrderList(order);
+  sort_ = order;
+}
+
+std::string RecordsetImpl::ValidationRule() {
+  CheckOpen();
+  return "";
+}
+
+std::string RecordsetImpl::ValidationText() {
+  CheckOpen();
+  return "";
+}
+
+std::shared_ptr<dao::Recordset> RecordsetImpl::Clone() {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset cannot be cloned.");
+  auto rs = std::shared_ptr<RecordsetImpl>(new RecordsetImpl(source_, type_));
+  rs->updatable_ = updatable_;
+  rs->lock_edits_ = lock_edits_;
+  rs->filter_ = filter_;
+  rs->sort_ = sort_;
+  // A clone starts without a current record.
+  rs->bof_ = rs->eof_ = true;
+  rs->cur_ = -1;
+  if (source_->keyset->LiveCount() > 0) {
+    rs->bof_ = true;
+    rs->eof_ = false;
+  }
+  source_->db->recordsets.push_back(rs);
+  return rs;
+}
+
+std::shared_ptr<dao::Recordset> RecordsetImpl::OpenRecordset(const Variant& type, const Variant& options) {
+  CheckOpen();
+  if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A recordset cannot be opened from a forward-only recordset.");
+  auto src = std::make_shared<RecordSource>();
+  src->db = source_->db;
+  src->query = source_->query;
+  src->name = source_->name;
+  src->max_records = source_->max_records;
+  if (!filter_.empty()) src->query.filters.push_back(ParseExpression(filter_));
+  if (!sort_.empty()) src->query.sort = ParseOrderList(sort_);
+  src->plan = PlanSelect(*src->db->catalog, src->query);
+  // The parameters of the source keep their values.
+  std::vector<std::pair<std::string, Variant>> values;
+  for (size_t k = 0; k < source_->plan.parameters.size() && k < source_->parameters.size(); ++k)
+    values.emplace_back(source_->plan.parameters[k].name, NaturalVariant(source_->parameters[k]));
+  src->parameters = ResolveParameters(src->plan.parameters, values);
+  int t = IntArg(type, type_ == dbOpenSnapshot ? dbOpenSnapshot : dbOpenDynaset);
+  if (t == dbOpenTable) t = dbOpenDynaset;
+  if (t == dbOpenDynamic) Raise(err::kInvalidArgument, "Dynamic recordsets (type 16) are not supported by this database.");
+  if (t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly)
+    Raise(err::kInvalidArgument, "Invalid recordset type " + std::to_string(t) + ".");
+  const int opt = IntArg(options, 0);
+  if (opt & dbForwardOnly) t = dbOpenForwardOnly;
+  return Open(src, t, opt, updatable_ ? dbOptimistic : dbReadOnlyLock);
+}
+
+bool RecordsetImpl::ReadRow(int32_t entry, std::vector<Cell>& row) {
+  RecordSource& s = *source_;
+  const int64_t rowid = s.keyset->RowId(entry);
+  if (!s.keyed) {
+    row = s.rows[static_cast<size_t>(rowid)];
+    return true;
+  }
+  auto st = s.db->connection->Prepare(s.read_sql);
+  int index = 1;
+  for (const Cell& c : BindSlots(s.plan.select_slots, s.parameters)) st.Bind(index++, c);
+  for (const Cell& c : BindSlots(s.plan.from_slots, s.parameters)) st.Bind(index++, c);
+  st.BindInt(index, rowid);
+  if (!st.Step()) return false;
+  const int n = st.ColumnCount();
+  row.resize(n);
+  for (int k = 0; k < n; ++k) row[k] = st.Column(k);
+  return true;
+}
+
+const std::vector<Cell>& RecordsetImpl::CurrentRow() {
+  CheckCurrent();
+  const Keyset& k = *source_->keyset;
+  if (cur_ >= k.Size() || !k.IsLive(cur_))
+    Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
+  const DatabaseCore& db = *source_->db;
+  const int64_t changes = db.connection->TotalChanges();
+  if (cached_entry_ == cur_ && cached_changes_ == changes && cached_epoch_ == db.cache_epoch) return cached_row_;
+  if (!ReadRow(cur_, cached_row_)) {
+    cached_entry_ = -1;
+    Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");
+  }
+  cached_entry_ = cur_;
+  cached_changes_ = changes;
+  cached_epoch_ = db.cache_epoch;
+  return cached_row_;
+}
+
+Variant RecordsetImpl::FieldValue(int index) {
+  CheckOpen();
+  const OutField& f = source_->plan.fields[index];
+  if (edit_mode_ != 0 && edit_set_[index]) return CellToVariant(f.type, edit_values_[index]);
+  if (edit_mode_ == dbEditAdd) {
+    if (f.default_value.empty() || f.column.empty()) return Variant::Null();
+    // The default as the engine would store it.
+    const TableInfo& t = source_->db->catalog->Table(f.table);
+    const ColumnInfo* c = t.Column(f.column);
+    if (c == nullptr) return Variant::Null();
+    auto st = source_->db->connection->Prepare("SELECT " + TranslateDefault(c->default_value, *c));
+    st.Step();
+    return CellToVariant(f.type, st.Column(0));
+  }
+  return CellToVariant(f.type, CurrentRow()[index]);
+}
+
+void RecordsetImpl::SetFieldValue(int index, const Variant& value) {
+  CheckOpen();
+  const OutField& f = source_->plan.fields[index];
+  if (edit_mode_ == 0)
+    Raise(err::kUpdateWithoutEdit, "The field " + Quoted(f.name) + " can only be changed after Edit or AddNew.");
+  if (!f.updatable)
+    Raise(3164, "The field " + Quoted(f.name) + " cannot be updated.");
+  edit_values_[index] = VariantToCell(f.type, f.size, value, f.table + "." + f.column);
+  edit_set_[index] = true;
+}
+
+void RecordsetImpl::CheckUpdatable(const char* operation) {
+  CheckOpen();
+  if (!updatable_) {
+    if (source_->db->read_only)
+      Raise(err::kReadOnly, std::string("Cannot ") + operation + ": the database " + Quoted(source_->db->name) +
+                                " is opened read-only.");
+    Raise(err::kReadOnly, std::string("Cannot ") + operation + ": the recordset " + Quoted(Name()) +
+                              " is not updatable.");
+  }
+}
+
+void RecordsetImpl::AddNew() {
+  CheckUpdatable("add a record");
+  edit_mode_ = dbEditAdd;
+  edit_entry_ = -1;
+  edit_values_.assign(FieldCount(), Cell());
+  edit_set_.assign(FieldCount(), false);
+}
+
+void RecordsetImpl::Edit() {
+  CheckUpdatable("edit");
+  CheckCurrent();
+  const Keyset& k = *source_->keyset;
+  if (!k.IsLive(cur_))
+    Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
+  // The edit starts from the record as it is now.
+  cached_entry_ = -1;
+  CurrentRow();
+  edit_mode_ = dbEditInProgress;
+  edit_entry_ = cur_;
+  edit_values_.assign(FieldCount(), Cell());
+  edit_set_.assign(FieldCount(), false);
+}
+
+void RecordsetImpl::Update(const Variant&, const Variant&) {
+  CheckOpen();
+  if (edit_mode_ == 0)
+    Raise(err::kUpdateWithoutEdit, "Update without AddNew or Edit on the recordset " + Quoted(Name()) + ".");
+  RecordSource& s = *source_;
+  DatabaseCore& db = *s.db;
+  const std::string table = s.plan.base_table;
+  std::string columns, values;
+  std::vector<Cell> cells;
+  for (int k = 0; k < FieldCount(); ++k) {
+    if (!edit_set_[k]) continue;
+    const OutField& f = s.plan.fields[k];
+    columns += (columns.empty() ? "" : ", ") + QuoteName(f.column) + (edit_mode_ == dbEditInProgress ? " = ?" : "");
+    values += values.empty() ? "?" : ", ?";
+    cells.push_back(edit_values_[k]);
+  }
+  if (edit_mode_ == dbEditInProgress) {
+    const int64_t rowid = s.keyset->RowId(edit_entry_);
+    if (!s.keyset->IsLive(edit_entry_))
+      Raise(err::kRecordDeleted, "Record is deleted: the edited record of " + Quoted(Name()) + " was deleted.");
+    int64_t changed = 0;
+    if (cells.empty()) {
+      std::vector<Cell> row;
+      changed = ReadRow(edit_entry_, row) ? 1 : 0;
+    } else {
+      auto st = db.connection->Prepare("UPDATE " + QuoteName(table) + " SET " + columns + " WHERE rowid = ?");
+      st.BindAll(cells);
+      st.BindInt(static_cast<int>(cells.size()) + 1, rowid);
+      st.Run();
+      changed = db.connection->Changes();
+    }
+    if (changed == 0)
+      Raise(err::kRecordDeleted, "Record is deleted: another user deleted the record of " + Quoted(Name()) +
+                                     " that was being edited; the change was not saved.");
+    last_modified_ = edit_entry_;
+  } else {
+    std::string sql = cells.empty() ? "INSERT INTO " + QuoteName(table) + " DEFAULT VALUES"
+                                    : "INSERT INTO " + QuoteName(table) + " (" + columns + ") VALUES (" + values + ")";
+    auto st = db.connection->Prepare(sql);
+    st.BindAll(cells);
+    st.Run();
+    last_modified_ = s.keyset->Append(db.connection->LastInsertRowid());
+    if (s.keyset->LiveCount() == 1 && bof_ && eof_) {
+      // The first record of an empty set: the set is no longer empty, the position is before it.
+      eof_ = false;
+    }
+  }
+  records_affected_ = 1;
+  cached_entry_ = -1;
+  LeaveEdit();
+}
+
+void RecordsetImpl::CancelUpdate(const Variant&) {
+  CheckOpen();
+  if (edit_mode_ == 0)
+    Raise(err::kUpdateWithoutEdit, "CancelUpdate without AddNew or Edit on the recordset " + Quoted(Name()) + ".");
+  LeaveEdit();
+}
+
+void RecordsetImpl::Delete() {
+  CheckUpdatable("delete");
+  CheckCurrent();
+  LeaveEdit();
+  RecordSource& s = *source_;
+  if (!s.keyset->IsLive(cur_))
+    Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was already deleted.");
+  auto st = s.db->connection->Prepare("DELETE FROM " + QuoteName(s.plan.base_table) + " WHERE rowid = ?");
+  st.BindInt(1, s.keyset->RowId(cur_));
+  st.Run();
+  if (s.db->connection->Changes() == 0) {
+    s.keyset->Kill(cur_);
+    Raise(err::kRecordDeleted, "Record is deleted: another user already deleted the current record of " +
+                                   Quoted(Name()) + ".");
+  }
+  s.keyset->Kill(cur_);
+  records_affected_ = 1;
+  cached_entry_ = -1;
+}
+
+void RecordsetImpl::Requery(const Variant&) {
+  CheckOpen();
+  LeaveEdit();
+  auto fresh = std::make_shared<RecordSource>(*source_);
+  source_ = fresh;
+  BuildKeyset();
+  cached_entry_ = -1;
+  last_modified_ = -1;
+  forward_visited_ = 0;
+  if (source_->keyset->LiveCount() > 0) {
+    GoTo(source_->keyset->Next(-1));
+    forward_visited_ = 1;
+  } else {
+    AfterEmptyMove();
+  }
+}
+
+Variant RecordsetImpl::GetRows(const Variant& rows) {
+  CheckOpen();
+  const int32_t wanted = IntArg(rows, 1);
+  std::vector<Variant> fields(FieldCount());
+  std::vector<std::vector<Variant>> columns(FieldCount());
+  for (int32_t n = 0; n < wanted && !eof_ && !bof_ && source_->keyset->LiveCount() > 0; ++n) {
+    for (int k = 0; k < FieldCount(); ++k) columns[k].push_back(FieldValue(k));
+    MoveNext();
+  }
+  for (int k = 0; k < FieldCount(); ++k) fields[k] = Variant::Array(std::move(columns[k]));
+  return Variant::Array(std::move(fields));
+}
+
+std::shared_ptr<dao::Fields> RecordsetImpl::Fields() {
+  CheckOpen();
+  if (!fields_) {
+    std::vector<std::shared_ptr<dao::Field>> list;
+    for (int k = 0; k < FieldCount(); ++k)
+      list.push_back(std::make_shared<RecordsetField>(weak_from_this(), k));
+    fields_ = std::make_shared<ListCollection<dao::Field>>(
+        "Fields", [list] { return list; }, nullptr, nullptr, false);
+  }
+  return fields_;
+}
+
+std::shared_ptr<dao::Properties> RecordsetImpl::Properties() {
+  CheckOpen();
+  auto self = weak_from_this();
+  return MakeProperties([self] {
+    std::vector<std::shared_ptr<dao::Property>> out;
+    auto rs = self.lock();
+    if (!rs) return out;
+    out.push_back(std::make_shared<PropertyImpl>("Name", dbText, [self] { return Variant(self.lock()->Name()); }));
+    out.push_back(std::make_shared<PropertyImpl>("Type", dbInteger, [self] { return Variant(self.lock()->Type()); }));
+    out.push_back(std::make_shared<PropertyImpl>("RecordCount", dbLong, [self] { return Variant(self.lock()->RecordCount()); }));
+    out.push_back(std::make_shared<PropertyImpl>("Updatable", dbBoolean, [self] { return Variant(self.lock()->Updatable()); }));
+    out.push_back(std::make_shared<PropertyImpl>("Bookmarkable", dbBoolean, [self] { return Variant(self.lock()->Bookmarkable()); }));
+    return out;
+  });
+}
+
+void RecordsetImpl::Close() {
+  CheckOpen();
+  closed_ = true;
+  fields_.reset();
+}
+
+void RecordsetImpl::FindFirst(const std::string& criteria) { Find(criteria, 1); }
+void RecordsetImpl::FindLast(const std::string& criteria) { Find(criteria, 2); }
+void RecordsetImpl::FindNext(const std::string& criteria) { Find(criteria, 3); }
+void RecordsetImpl::FindPrevious(const std::string& criteria) { Find(criteria, 4); }
+
+void RecordsetImpl::Find(const std::string& criteria, int direction) {
+  CheckOpen();
+  if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
+    Raise(err::kNotSupported, "The Find methods are not available on table-type and forward-only recordsets; use Seek.");
+  const ExprPtr e = ParseExpression(criteria);
+  RecordSource& s = *source_;
+  Keyset& k = *s.keyset;
+  const int32_t here = bof_ ? -1 : eof_ ? 2 * k.LiveCount() : Rank(cur_);
+  int32_t best = -1;
+  int32_t best_rank = 0;
+  auto consider = [&](int32_t entry) {
+    if (entry < 0 || !k.IsLive(entry)) return;
+    const int32_t r = 2 * k.Position(entry);
+    bool ok = false;
+    switch (direction) {
+      case 1: ok = best < 0 || r < best_rank; break;
+      case 2: ok = best < 0 || r > best_rank; break;
+      case 3: ok = r > here && (best < 0 || r < best_rank); break;
+      case 4: ok = r < here && (best < 0 || r > best_rank); break;
+    }
+    if (ok) best = entry, best_rank = r;
+  };
+  if (s.keyed) {
+    // The engine finds the matching row ids (through an index where one serves), the keyset
+    // places them.
+    std::vector<Slot> slots = s.plan.from_slots;
+    const std::string where = TranslateCriteria(*s.db->catalog, s.plan, e, slots);
+    auto st = s.db->connection->Prepare("SELECT " + QuoteName(s.plan.base_alias) + ".rowid" + s.plan.from_sql +
+                                        " WHERE " + where);
+    st.BindAll(BindSlots(slots, s.parameters));
+    while (st.Step()) consider(k.EntryOf(st.ColumnInt(0)));
+  } else {
+    std::vector<Slot> slots;
+    const std::string test = TranslateRowCriteria(s.plan, e, slots);
+    auto st = s.db->connection->Prepare("SELECT " + test);
+    const bool forward = direction == 1 || direction == 3;
+    int32_t entry = direction == 1 ? k.Next(-1) : direction == 2 ? k.Previous(k.Size())
+                    : direction == 3 ? (bof_ ? k.Next(-1) : eof_ ? -1 : k.Next(cur_))
+                                     : (eof_ ? k.Previous(k.Size()) : bof_ ? -1 : k.Previous(cur_));
+    for (; entry >= 0; entry = forward ? k.Next(entry) : k.Previous(entry)) {
+      const auto& row = s.rows[static_cast<size_t>(k.RowId(entry))];
+      st.Reset();
+      st.BindAll(BindSlots(slots, s.parameters, &row));
+      if (st.Step() && !st.ColumnIsNull(0) && sqlite3_column_double(st.handle(), 0) != 0) {
+        best = entry;
+        break;
+      }
+    }
+  }
+  no_match_ = best < 0;
+  if (!no_match_) {
+    LeaveEdit();
+    GoTo(best);
+  }
+}
+
+void RecordsetImpl::Seek(const std::string& comparison, const std::vector<Variant>& keys) {
+  CheckOpen();
+  if (type_ != dbOpenTable) Raise(err::kNotSupported, "Seek is only available on table-type recordsets.");
+  RecordSource& s = *source_;
+  if (s.table_index.empty())
+    Raise(err::kNoIndex, "Seek needs a current index: set the Index of the recordset " + Quoted(Name()) + " first.");
+  const TableInfo& t = s.db->catalog->Table(s.plan.base_table);
+  const IndexInfo& index = t.indexes[t.IndexPosition(s.table_index)];
+  if (keys.empty() || keys.size() > index.columns.size())
+    Raise(err::kInvalidArgument, "Seek on the index " + Quoted(index.name) + " takes 1 to " +
+                                     std::to_string(index.columns.size()) + " key values.");
+  std::string op = comparison;
+  op.erase(std::remove(op.begin(), op.end(), ' '), op.end());
+  if (op != "=" && op != ">=" && op != ">" && op != "<=" && op != "<")
+    Raise(err::kInvalidArgument, "Seek comparison " + Quoted(comparison) + " must be =, >=, >, <= or <.");
+  std::vector<Cell> values;
+  std::vector<std::string> cols;
+  std::vector<bool> desc;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const ColumnInfo* c = t.Column(index.columns[i].name);
+    values.push_back(VariantToCell(c->type, c->size, keys[i], t.name + "." + c->name));
+    cols.push_back(QuoteName(c->name));
+    desc.push_back(index.columns[i].descending);
+  }
+  const bool backward = op == "<" || op == "<=";
+  std::string where;
+  std::vector<Cell> binds;
+  if (op == "=") {
+    for (size_t i = 0; i < cols.size(); ++i) {
+      where += (i ? " AND " : "") + cols[i] + " = ?";
+      binds.push_back(values[i]);
+    }
+  } else {
+    // Lexicographic comparison in index order: (k0 > v0) OR (k0 = v0 AND k1 > v1) ...
+    const bool strict = op == ">" || op == "<";
+    for (size_t i = 0; i < cols.size(); ++i) {
+      std::string term;
+      for (size_t j = 0; j < i; ++j) {
+        term += cols[j] + " = ? AND ";
+        binds.push_back(values[j]);
+      }
+      const bool greater = backward == desc[i];  // in index order "after" the key
+      term += cols[i] + (greater ? " > ?" : " < ?");
+      binds.push_back(values[i]);
+      where += (i ? " OR (" : "(") + term + ")";
+    }
+    if (!strict) {
+      std::string eq;
+      for (size_t i = 0; i < cols.size(); ++i) {
+        eq += (i ? " AND " : "") + cols[i] + " = ?";
+        binds.push_back(values[i]);
+      }
+      where += " OR (" + eq + ")";
+    }
+  }
+  std::string order;
+  for (const auto& ic : index.columns)
+    order += QuoteName(ic.name) + ((ic.descending != backward) ? " DESC, " : ", ");
+  order += backward ? "rowid DESC" : "rowid";
+  auto st = s.db->connection->Prepare("SELECT rowid FROM " + QuoteName(t.name) + " WHERE " + where + " ORDER BY " + order);
+  st.BindAll(binds);
+  int32_t found = -1;
+  while (found < 0 && st.Step()) {
+    const int32_t entry = s.keyset->EntryOf(st.ColumnInt(0));
+    if (entry >= 0 && s.keyset->IsLive(entry)) found = entry;
+  }
+  no_match_ = found < 0;
+  if (!no_match_) {
+    LeaveEdit();
+    GoTo(found);
+  }
+}
+
+std::shared_ptr<dao::Recordset> OpenRecordsetOn(const std::shared_ptr<DatabaseCore>& db, const std::string& text,
+                                                const Variant& type, const Variant& options,
+                                                const Variant& lock_edits,
+                                                const std::vector<std::pair<std::string, Variant>>& parameter_values,
+                                                int32_t max_records) {
+  db->CheckOpen();
+  db->catalog->Refresh();
+  auto src = std::make_shared<RecordSource>();
+  src->db = db;
+  src->name = text;
+  src->max_records = max_records;
+  const TableInfo* table = db->catalog->FindTable(text);
+  const QueryInfo* query = table ? nullptr : db->catalog->FindQuery(text);
+  int default_type = dbOpenDynaset;
+  if (table != nullptr) {
+    SelectItem star;
+    star.star = true;
+    src->query.select.items.push_back(star);
+    FromItem from;
+    from.first.name = table->name;
+    src->query.select.from.push_back(from);
+    src->name = table->name;
+    default_type = dbOpenTable;
+  } else {
+    const std::string sql = query ? query->sql : text;
+    const JetStatement st = [&] {
+      try {
+        return ParseStatement(sql);
+      } catch (const dao::EOleException& e) {
+        // A single word that is neither a table nor a query names an unknown object.
+        if (query == nullptr && sql.find_first_of(" \t\r\n") == std::string::npos)
+          Raise(err::kUnknownTable, "The table or query " + Quoted(text) + " does not exist in this database.");
+        throw;
+      }
+    }();
+    if (st.kind != JetStatement::kSelect)
+      Raise(err::kInvalidOperation, "OpenRecordset needs a select query; " + Quoted(text) + " is an action query.");
+    src->query.select = st.select;
+    src->query.declared = st.parameters;
+  }
+  int t = IntArg(type, default_type);
+  const int opt = IntArg(options, 0);
+  const int lock = IntArg(lock_edits, dbOptimistic);
+  if (t == dbOpenDynamic)
+    Raise(err::kInvalidArgument, "Dynamic recordsets (type 16) are not supported by this database; open a dynaset.");
+  if (t != dbOpenTable && t != dbOpenDynaset && t != dbOpenSnapshot && t != dbOpenForwardOnly)
+    Raise(err::kInvalidArgument, "Invalid recordset type " + std::to_string(t) + ".");
+  if (t == dbOpenTable && table == nullptr)
+    Raise(err::kInvalidOperation, "A table-type recordset can only be opened on a table; " + Quoted(text) + " is not one.");
+  if (opt & dbForwardOnly) t = dbOpenForwardOnly;
+  src->plan = PlanSelect(*db->catalog, src->query);
+  src->parameters = ResolveParameters(src->plan.parameters, parameter_values);
+  return RecordsetImpl::Open(src, t, opt, lock);
+}
+
+}  // namespace engine

@@ -1,0 +1,158 @@
+// The engine's recordsets. Tables (type 1) and dynasets (type 2) over one base table hold a
+// keyset of row ids and read a record's values by row id when it becomes current, so changes by
+// others are seen and a record deleted by another answers 3167. Snapshots (type 4) and
+// forward-only sets (type 8), and every select over several tables or with grouping, hold their
+// rows in memory and are read-only. Bookmarks are keyset entries + 1 as 4 bytes, shared by clones.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dao/dao_interfaces.h"
+#include "engine/database_core.h"
+#include "engine/keyset.h"
+#include "engine/translator.h"
+
+namespace engine {
+
+using dao::Variant;
+
+// What a recordset is opened on; shared by a recordset and its clones.
+struct RecordSource {
+  std::shared_ptr<DatabaseCore> db;
+  QuerySource query;
+  std::vector<Cell> parameters;  // values of the plan's parameters
+  SelectPlan plan;
+  std::string name;          // table, query name or SQL text
+  std::string table_index;   // the current index of a table-type recordset
+  int32_t max_records = 0;   // 0: no limit
+  std::shared_ptr<Keyset> keyset;
+  std::vector<std::vector<Cell>> rows;  // in-memory records (rowids of the keyset index them)
+  bool keyed = false;        // records are read by row id from the base table
+  std::string read_sql;      // SELECT <fields> FROM <base> WHERE rowid = ?
+};
+
+class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this<RecordsetImpl> {
+ public:
+  // Opens a recordset; `type` is 1, 2, 4 or 8 (16 is refused by the caller).
+  static std::shared_ptr<RecordsetImpl> Open(std::shared_ptr<RecordSource> source, int type,
+                                             int options, int lock_edits);
+
+  std::string Name() override;
+  int Type() override { return type_; }
+  void MoveFirst() override;
+  void MoveLast(const Variant& options) override;
+  void MoveNext() override;
+  void MovePrevious() override;
+  void Move(int32_t rows, const Variant& start) override;
+  bool Bof() override;
+  bool Eof() override;
+  int32_t RecordCount() override;
+  int32_t AbsolutePosition() override;
+  void SetAbsolutePosition(int32_t position) override;
+  float PercentPosition() override;
+  void SetPercentPosition(float percent) override;
+  Variant Bookmark() override;
+  void SetBookmark(const Variant& bookmark) override;
+  bool Bookmarkable() override;
+  Variant LastModified() override;
+  int EditMode() override;
+  bool LockEdits() override;
+  void SetLockEdits(bool lock) override;
+  bool Updatable() override;
+  bool Transactions() override;
+  bool Restartable() override;
+  int32_t RecordsAffected() override;
+  bool NoMatch() override;
+  Variant DateCreated() override;
+  Variant LastUpdated() override;
+  int32_t CacheSize() override;
+  void SetCacheSize(int32_t size) override;
+  std::string Index() override;
+  void SetIndex(const std::string& index) override;
+  std::string Filter() override;
+  void SetFilter(const std::string& criteria) override;
+  std::string Sort() override;
+  void SetSort(const std::string& order) override;
+  std::string ValidationRule() override;
+  std::string ValidationText() override;
+  std::shared_ptr<dao::Recordset> Clone() override;
+  std::shared_ptr<dao::Recordset> OpenRecordset(const Variant& type, const Variant& options) override;
+  void FindFirst(const std::string& criteria) override;
+  void FindLast(const std::string& criteria) override;
+  void FindNext(const std::string& criteria) override;
+  void FindPrevious(const std::string& criteria) override;
+  void Seek(const std::string& comparison, const std::vector<Variant>& keys) override;
+  void AddNew() override;
+  void Edit() override;
+  void Update(const Variant& type, const Variant& force) override;
+  void CancelUpdate(const Variant& type) override;
+  void Delete() override;
+  void Requery(const Variant& new_querydef) override;
+  Variant GetRows(const Variant& rows) override;
+  std::shared_ptr<dao::Fields> Fields() override;
+  std::shared_ptr<dao::Properties> Properties() override;
+  void Close() override;
+
+  // ---- used by the recordset's fields
+  const OutField& FieldInfo(int index) const { return source_->plan.fields[index]; }
+  int FieldCount() const { return static_cast<int>(source_->plan.fields.size()); }
+  Variant FieldValue(int index);
+  void SetFieldValue(int index, const Variant& value);
+  bool is_closed() const { return closed_; }
+  const std::shared_ptr<RecordSource>& source() const { return source_; }
+
+ private:
+  RecordsetImpl(std::shared_ptr<RecordSource> source, int type);
+
+  void CheckOpen() const;
+  void CheckCurrent();                // 3021 without a current record
+  void LeaveEdit();                   // a move cancels a pending Edit or AddNew
+  void GoTo(int32_t entry);
+  void AfterEmptyMove();              // sets BOF/EOF for an empty set
+  const std::vector<Cell>& CurrentRow();  // the current record's stored values (3167, 3021)
+  bool ReadRow(int32_t entry, std::vector<Cell>& row);
+  void Find(const std::string& criteria, int direction);
+  void BuildKeyset();
+  void CheckUpdatable(const char* operation);
+  int32_t Rank(int32_t entry) const;  // position for comparisons: live entries before *2, +1 live
+
+  std::shared_ptr<RecordSource> source_;
+  int type_;
+  bool updatable_ = false;
+  bool lock_edits_ = false;
+  bool closed_ = false;
+  bool bof_ = true, eof_ = true;
+  int32_t cur_ = -1;
+  int32_t forward_visited_ = 0;  // forward-only: records passed so far
+  bool no_match_ = false;
+  int edit_mode_ = 0;
+  int32_t edit_entry_ = -1;
+  std::vector<Cell> edit_values_;
+  std::vector<bool> edit_set_;
+  int32_t last_modified_ = -1;
+  int32_t records_affected_ = 0;
+  std::string filter_, sort_;
+  int32_t cache_size_ = 0;
+  // The current record's values as last read, and what they were read under.
+  int32_t cached_entry_ = -1;
+  int64_t cached_changes_ = -1;
+  int64_t cached_epoch_ = -1;
+  std::vector<Cell> cached_row_;
+  std::shared_ptr<dao::Fields> fields_;
+};
+
+// Opens `source_text` (table name, stored query name or SQL) on a database.
+std::shared_ptr<dao::Recordset> OpenRecordsetOn(const std::shared_ptr<DatabaseCore>& db,
+                                                const std::string& source_text, const Variant& type,
+                                                const Variant& options, const Variant& lock_edits,
+                                                const std::vector<std::pair<std::string, Variant>>& parameter_values = {},
+                                                int32_t max_records = 0);
+
+// Parameter values for a plan: each parameter's value by name, converted to its declared type;
+// 3061 naming the count when values are missing.
+std::vector<Cell> ResolveParameters(const std::vector<ParamInfo>& parameters,
+                                    const std::vector<std::pair<std::string, Variant>>& values);
+
+}  // namespace engine
