@@ -1,0 +1,158 @@
+// The Qt login dialog: its layout and texts, hidden passwords, Enter and Escape, and the
+// dialog as the connection sees it through the factory.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "dao/db_login.h"
+#include "tests/support/qt_app.h"
+
+namespace dao {
+namespace {
+
+// Runs `during` once the modal loop of `dialog` is running.
+int ExecWith(QDialog& dialog, const std::function<void()>& during) {
+  QTimer::singleShot(0, &dialog, during);
+  return dialog.exec();
+}
+
+TEST(DbLogin, LayoutAndTexts) {
+  testsupport::EnsureQtApp();
+  TDbLogin form;
+  EXPECT_EQ("Database Login", form.windowTitle());
+  EXPECT_EQ(QSize(375, 180), form.size());
+  EXPECT_EQ(QSize(375, 180), form.minimumSize());
+  EXPECT_EQ(QSize(375, 180), form.maximumSize());
+  EXPECT_EQ("MS Sans Serif", form.font().family());
+  EXPECT_EQ(11, form.font().pixelSize());
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowSystemMenuHint);
+  EXPECT_EQ(QRect(8, 1, 361, 169), form.GroupBox1->geometry());
+  EXPECT_EQ("", form.GroupBox1->title());
+
+  EXPECT_EQ("Database ................:", form.Label1->text());
+  EXPECT_EQ(QRect(13, 13, 100, 13), form.Label1->geometry());
+  EXPECT_EQ("DatabaseName", form.DatabaseName->text());
+  EXPECT_EQ(QRect(120, 13, 229, 17), form.DatabaseName->geometry());
+  EXPECT_EQ(QRect(2, 34, 357, 9), form.Bevel1->geometry());
+  EXPECT_EQ(QRect(2, 103, 357, 9), form.Bevel2->geometry());
+  EXPECT_EQ("&User Name .............:", form.Label2->text());
+  EXPECT_EQ(QPoint(13, 48), form.Label2->pos());
+  EXPECT_EQ(form.Username, form.Label2->buddy());
+  EXPECT_EQ("&Password ...............:", form.Label3->text());
+  EXPECT_EQ(QPoint(13, 77), form.Label3->pos());
+  EXPECT_EQ(form.Password, form.Label3->buddy());
+  EXPECT_EQ("&Database Password:", form.Label4->text());
+  EXPECT_EQ(QPoint(13, 116), form.Label4->pos());
+  EXPECT_EQ(form.DbPassword, form.Label4->buddy());
+  EXPECT_EQ(QRect(118, 44, 232, 21), form.Username->geometry());
+  EXPECT_EQ(QRect(118, 73, 232, 21), form.Password->geometry());
+  EXPECT_EQ(QRect(118, 112, 232, 21), form.DbPassword->geometry());
+  EXPECT_EQ("Ok", form.Button1->text());
+  EXPECT_EQ(QRect(197, 138, 75, 25), form.Button1->geometry());
+  EXPECT_TRUE(form.Button1->isDefault());
+  EXPECT_EQ("Cancel", form.Button2->text());
+  EXPECT_EQ(QRect(276, 138, 75, 25), form.Button2->geometry());
+  EXPECT_FALSE(form.Button2->isDefault());
+
+  // Tab order: the three edits, then Ok and Cancel.
+  auto next_tab_stop = [](QWidget* w) {
+    do w = w->nextInFocusChain();
+    while (!(w->focusPolicy() & Qt::TabFocus));
+    return w;
+  };
+  EXPECT_EQ(form.Password, next_tab_stop(form.Username));
+  EXPECT_EQ(form.DbPassword, next_tab_stop(form.Password));
+  EXPECT_EQ(form.Button1, next_tab_stop(form.DbPassword));
+  EXPECT_EQ(form.Button2, next_tab_stop(form.Button1));
+}
+
+TEST(DbLogin, PasswordsNeverShowTheirText) {
+  testsupport::EnsureQtApp();
+  TDbLogin form;
+  form.Password->setText("geheim");
+  form.DbPassword->setText("auch");
+  form.Username->setText("Admin");
+  EXPECT_EQ(QLineEdit::Password, form.Password->echoMode());
+  EXPECT_EQ(QLineEdit::Password, form.DbPassword->echoMode());
+  EXPECT_EQ(QLineEdit::Normal, form.Username->echoMode());
+  EXPECT_EQ(QString(6, QChar('*')), form.Password->displayText());
+  EXPECT_EQ(QString(4, QChar('*')), form.DbPassword->displayText());
+  EXPECT_EQ("Admin", form.Username->displayText());
+}
+
+TEST(DbLogin, EnterInAnyEditConfirmsEscapeAndClosingCancel) {
+  testsupport::EnsureQtApp();
+  for (int which = 0; which < 3; ++which) {
+    TDbLogin form;
+    QLineEdit* edits[] = {form.Username, form.Password, form.DbPassword};
+    EXPECT_EQ(TDbLogin::mrOk, ExecWith(form, [&] {
+                edits[which]->setFocus();
+                QTest::keyClick(edits[which], Qt::Key_Return);
+              }));
+  }
+  {
+    TDbLogin form;
+    EXPECT_EQ(TDbLogin::mrCancel, ExecWith(form, [&] { QTest::keyClick(form.Username, Qt::Key_Escape); }));
+  }
+  {
+    TDbLogin form;
+    EXPECT_NE(TDbLogin::mrOk, ExecWith(form, [&] { form.close(); }));
+  }
+  {
+    TDbLogin form;
+    EXPECT_EQ(TDbLogin::mrCancel, ExecWith(form, [&] { form.Button2->click(); }));
+    EXPECT_EQ(TDbLogin::mrOk, ExecWith(form, [&] { form.Button1->click(); }));
+  }
+}
+
+TEST(DbLogin, TheConnectionsViewThroughTheFactory) {
+  testsupport::EnsureQtApp();
+  TDbLoginFactory factory;
+  auto dialog = factory.CreateLoginDialog();
+  dialog->SetUserName("Admin");
+  dialog->SetPassword("");
+  dialog->SetDbPassword("");
+  dialog->SetDatabaseName("/daten/geb.mdb");
+  dialog->FocusUserName();
+  QString shown_database;
+  QWidget* focused = nullptr;
+  QTimer::singleShot(0, [&] {
+    auto* form = dynamic_cast<TDbLogin*>(QApplication::activeModalWidget());
+    ASSERT_NE(nullptr, form);
+    shown_database = form->DatabaseName->text();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(form));
+    focused = QApplication::focusWidget() == form->Username ? form->Username : nullptr;
+    // The given name is selected, so typing replaces it.
+    EXPECT_EQ("Admin", form->Username->selectedText());
+    QTest::keyClicks(form->Username, "Admin2");
+    QTest::keyClicks(form->Password, "pw");
+    QTest::keyClicks(form->DbPassword, "dbpw");
+    QTest::keyClick(form->DbPassword, Qt::Key_Return);
+  });
+  EXPECT_TRUE(dialog->Execute());
+  EXPECT_EQ("/daten/geb.mdb", shown_database);
+  EXPECT_NE(nullptr, focused);
+  EXPECT_EQ("Admin2", dialog->UserName());
+  EXPECT_EQ("pw", dialog->Password());
+  EXPECT_EQ("dbpw", dialog->DbPassword());
+
+  auto cancelled = factory.CreateLoginDialog();
+  QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+  EXPECT_FALSE(cancelled->Execute());
+
+  InstallDbLoginFactory();
+  EXPECT_NE(nullptr, dynamic_cast<TDbLoginFactory*>(DefaultLoginDialogFactory()));
+  SetDefaultLoginDialogFactory(nullptr);
+}
+
+}  // namespace
+}  // namespace dao
