@@ -983,7 +983,8 @@ void TDataSet::SetFieldValue(TField& field, const void* buffer) {
 }
 
 void TDataSet::AddField(TField* field) {
-  CheckInactive();
+  // While opening, the default fields are being added.
+  if (Active()) DatabaseError("Cannot perform this operation on an open dataset", this);
   if (!field->field_name_.empty() && fields_.FindField(field->field_name_) != nullptr)
     DatabaseError("Duplicate field name '" + field->field_name_ + "'", this);
   fields_.Add(field);
