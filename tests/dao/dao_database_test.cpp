@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -958,43 +959,20 @@ TEST_F(DaoDatabase, RefreshNameListsIgnoresCollectionsTheEngineCannotRefresh) {
 // Form files
 
 // The settings of the data module's Datenbank as the program's form stores them.
-std::string DatenbankForm(const std::string& database) {
-  return "object Datenbank: TUxDaoDatabase\n"
-         "  ComponentVersion = '11.00'\n"
-         "  DatabaseType = 'Access'\n"
-         "  Database = '" + database + "'\n"
-         "  EngineType = 2\n"
-         "  PrivateEngine = False\n"
-         "  Version = '3.6'\n"
-         "  Workspace = 'DaoWorkspace'\n"
-         "  UserName = 'Admin'\n"
-         "  SystemDatabase = 'system.mdb'\n"
-         "  LoginPrompt = False\n"
-         "  ReadOnly = False\n"
-         "  Exclusive = False\n"
-         "  SmartOpen = True\n"
-         "  TrackTransactions = True\n"
-         "  UseODBCDialog = True\n"
-         "  SaveUserName = True\n"
-         "  ShowSystemObjects = False\n"
-         "  MdbVersionAutoDetect = False\n"
-         "  QueryTimeout = 60\n"
-         "  DefaultCursorDriver = -1\n"
-         "  UsesDynaDao = True\n"
-         "  VersionDetails = '3.6'\n"
-         "  VersionInfo = '(In Access'#39'2000 mode)'\n"
-         "end\n";
+std::string DatenbankForm() {
+  std::ifstream in(GEB_DAO_TEST_DIR "/datenbank.form", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST_F(DaoDatabase, FormLoadsTheSettingsAndRebuildsOnceAfterLoading) {
   world.log.clear();
   std::unique_ptr<framework::TComponent> c(
-      framework::CreateComponentFromText(DatenbankForm("C:\\Entwicklung\\geb.mdb"), nullptr));
+      framework::CreateComponentFromText(DatenbankForm(), nullptr));
   auto* db = dynamic_cast<TUxDaoDatabase*>(c.get());
   ASSERT_NE(nullptr, db);
   EXPECT_EQ("Datenbank", db->Name());
   EXPECT_EQ("9.10", db->ComponentVersion());
-  EXPECT_EQ("C:\\Entwicklung\\geb.mdb", db->Database());
+  EXPECT_EQ("C:\\Entwicklung\\Geburtstage\\geburtstage.mdb", db->Database());
   EXPECT_EQ("system.mdb", db->SystemDatabase());
   EXPECT_FALSE(db->Connected());
   EXPECT_FALSE(db->HasState(framework::csLoading));
