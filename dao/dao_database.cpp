@@ -520,10 +520,11 @@ bool TUxDaoDatabase::Login() {
 void TUxDaoDatabase::OpenDatabase() {
   dao::Workspace& ws = *core_workspace_;
   if (SameText(database_type_, "Access")) {
-    if (smart_open_ && !framework::FileExists(database_)) {
+    const std::string program_folder = framework::Application().ExeFolder();
+    if (smart_open_ && !framework::FileExists(database_) && !program_folder.empty()) {
       // The file may have been moved next to the program. The setting is changed only when it
       // is found there, so a failure names the path the user gave.
-      const std::string beside = framework::Application().ExeFolder() + FileNamePart(database_);
+      const std::string beside = program_folder + FileNamePart(database_);
       if (framework::FileExists(beside)) database_ = beside;
     }
     if (!framework::FileExists(database_))
