@@ -409,18 +409,20 @@ void TDataSet::GoFirst() {
   CheckBrowseMode();
   Fire(BeforeScroll);
   ClearBuffers();
+  // The marks and the change notice hold also when the fetch fails half-way.
+  auto finish = [this] {
+    bof_ = true;
+    eof_ = filled_ == 0;
+    DataEvent(deDataSetChange);
+  };
   try {
     CursorToFirst();
     GetNextRecords();
   } catch (...) {
-    bof_ = true;
-    eof_ = filled_ == 0;
-    DataEvent(deDataSetChange);
+    finish();
     throw;
   }
-  bof_ = true;
-  eof_ = filled_ == 0;
-  DataEvent(deDataSetChange);
+  finish();
   Fire(AfterScroll);
 }
 
@@ -428,18 +430,19 @@ void TDataSet::GoLast() {
   CheckBrowseMode();
   Fire(BeforeScroll);
   ClearBuffers();
+  auto finish = [this] {
+    eof_ = true;
+    bof_ = filled_ == 0;
+    DataEvent(deDataSetChange);
+  };
   try {
     CursorToLast();
     GetPriorRecords();
   } catch (...) {
-    eof_ = true;
-    bof_ = filled_ == 0;
-    DataEvent(deDataSetChange);
+    finish();
     throw;
   }
-  eof_ = true;
-  bof_ = filled_ == 0;
-  DataEvent(deDataSetChange);
+  finish();
   Fire(AfterScroll);
 }
 
