@@ -9,6 +9,13 @@ void Raise(int number, const std::string& message) {
   throw dao::EOleException(number, message, kErrorSource);
 }
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+std::string Quoted(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '\'';
+  out += text;
+  out += '\'';
+  return out;
+}
 
 }  // namespace engine

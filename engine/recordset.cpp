@@ -256,6 +256,9 @@ void RecordsetImpl::BuildKeyset() {
     }
   }
   s.keyset = std::make_shared<Keyset>(std::move(ids));
+  window_changes_ = -1;
+  window_entries_.clear();
+  last_read_entry_ = -1;
 }
 
 void RecordsetImpl::CheckOpen() const {
@@ -379,6 +382,7 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
   if (rows == 0) {
     // Re-read the current record.
     LeaveEdit();
+    window_changes_ = -1;
     GoTo(from);
     std::vector<Cell> row;
     if (!k.IsLive(from) || !ReadRow(from, row))
@@ -680,22 +684,104 @@ bool RecordsetImpl::ReadRow(int32_t entry, std::vector<Cell>& row) {
   return true;
 }
 
+namespace {
+constexpr int kMaxWindow = 64;
+}  // namespace
+
+void RecordsetImpl::FillWindow() {
+  RecordSource& s = *source_;
+  const Keyset& k = *s.keyset;
+  const DatabaseCore& db = *s.db;
+  // A walk from the record read last to the next one doubles the window.
+  window_size_ = (last_read_entry_ >= 0 && k.Next(last_read_entry_) == cur_) ? std::min(kMaxWindow, window_size_ * 2) : 1;
+  window_entries_.clear();
+  for (int32_t e = cur_; e >= 0 && static_cast<int>(window_entries_.size()) < window_size_; e = k.Next(e))
+    window_entries_.push_back(e);
+  const size_t n = window_entries_.size();
+  window_rows_.resize(n);
+  window_present_.assign(n, false);
+  window_changes_ = db.connection->TotalChanges();
+  window_epoch_ = db.cache_epoch;
+  if (n == 1) {
+    window_present_[0] = ReadRow(cur_, window_rows_[0]);
+    return;
+  }
+  bool ascending = true;
+  for (size_t i = 1; i < n && ascending; ++i) ascending = k.RowId(window_entries_[i]) > k.RowId(window_entries_[i - 1]);
+  const std::string rowid = QuoteName(s.plan.base_alias) + ".rowid";
+  std::string sql = "SELECT " + rowid + ", " + s.plan.select_sql + s.plan.from_sql + " WHERE " + rowid;
+  if (ascending) {
+    sql += " BETWEEN ? AND ? ORDER BY " + rowid;
+  } else {
+    sql += " IN (";
+    for (size_t i = 0; i < n; ++i) sql += i ? ", ?" : "?";
+    sql += ")";
+  }
+  auto st = db.connection->Prepare(sql);
+  int index = 1;
+  for (const Cell& c : BindSlots(s.plan.select_slots, s.parameters)) st.Bind(index++, c);
+  for (const Cell& c : BindSlots(s.plan.from_slots, s.parameters)) st.Bind(index++, c);
+  if (ascending) {
+    st.BindInt(index++, k.RowId(window_entries_.front()));
+    st.BindInt(index++, k.RowId(window_entries_.back()));
+  } else {
+    for (size_t i = 0; i < n; ++i) st.BindInt(index++, k.RowId(window_entries_[i]));
+  }
+  const int columns = st.ColumnCount() - 1;
+  size_t next = 0;
+  while (st.Step()) {
+    const int64_t id = st.ColumnInt(0);
+    size_t slot = n;
+    if (ascending) {
+      // Rows added by others between the window's records are passed over.
+      while (next < n && k.RowId(window_entries_[next]) < id) ++next;
+      if (next < n && k.RowId(window_entries_[next]) == id) slot = next;
+    } else {
+      for (size_t i = 0; i < n; ++i)
+        if (k.RowId(window_entries_[i]) == id) slot = i;
+    }
+    if (slot == n) continue;
+    auto& row = window_rows_[slot];
+    row.resize(columns);
+    for (int c = 0; c < columns; ++c) row[c] = st.Column(c + 1);
+    window_present_[slot] = true;
+  }
+}
+
 const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   CheckCurrent();
   const Keyset& k = *source_->keyset;
   if (cur_ >= k.Size() || !k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   const DatabaseCore& db = *source_->db;
-  const int64_t changes = db.connection->TotalChanges();
-  if (cached_entry_ == cur_ && cached_changes_ == changes && cached_epoch_ == db.cache_epoch) return cached_row_;
-  if (!ReadRow(cur_, cached_row_)) {
+  const bool window_valid = window_changes_ == db.connection->TotalChanges() && window_epoch_ == db.cache_epoch;
+  if (window_valid && cached_entry_ == cur_) return *cached_row_;
+  if (!source_->keyed) {
+    single_row_ = source_->rows[static_cast<size_t>(k.RowId(cur_))];
+    window_changes_ = db.connection->TotalChanges();
+    window_epoch_ = db.cache_epoch;
+    cached_entry_ = cur_;
+    cached_row_ = &single_row_;
+    return single_row_;
+  }
+  size_t slot = window_entries_.size();
+  if (window_valid) {
+    // Window entries follow the keyset, so they ascend.
+    const auto it = std::lower_bound(window_entries_.begin(), window_entries_.end(), cur_);
+    if (it != window_entries_.end() && *it == cur_) slot = static_cast<size_t>(it - window_entries_.begin());
+  }
+  if (slot == window_entries_.size()) {
+    FillWindow();
+    slot = 0;
+  }
+  last_read_entry_ = cur_;
+  if (!window_present_[slot]) {
     cached_entry_ = -1;
     Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");
   }
   cached_entry_ = cur_;
-  cached_changes_ = changes;
-  cached_epoch_ = db.cache_epoch;
-  return cached_row_;
+  cached_row_ = &window_rows_[slot];
+  return *cached_row_;
 }
 
 Variant RecordsetImpl::FieldValue(int index) {
@@ -753,6 +839,8 @@ void RecordsetImpl::Edit() {
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   // The edit starts from the record as it is now.
   cached_entry_ = -1;
+  window_changes_ = -1;
+  last_read_entry_ = -1;
   CurrentRow();
   edit_mode_ = dbEditInProgress;
   edit_entry_ = cur_;

@@ -135,11 +135,21 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   int32_t records_affected_ = 0;
   std::string filter_, sort_;
   int32_t cache_size_ = 0;
-  // The current record's values as last read, and what they were read under.
-  int32_t cached_entry_ = -1;
-  int64_t cached_changes_ = -1;
-  int64_t cached_epoch_ = -1;
-  std::vector<Cell> cached_row_;
+  // Records read ahead: a sequential walk reads a growing window of following records with one
+  // statement (up to kMaxWindow); random access reads one record. The window is dropped by any
+  // change made through this database's connection, by DBEngine.Idle(dbRefreshCache), and when
+  // the walk leaves it, so a record that becomes current is never older than its window.
+  void FillWindow();
+  int32_t cached_entry_ = -1;        // entry of cached_row_ (the current record), or -1
+  const std::vector<Cell>* cached_row_ = nullptr;
+  std::vector<Cell> single_row_;
+  std::vector<int32_t> window_entries_;
+  std::vector<std::vector<Cell>> window_rows_;
+  std::vector<bool> window_present_;
+  int64_t window_changes_ = -1;
+  int64_t window_epoch_ = -1;
+  int32_t last_read_entry_ = -1;
+  int window_size_ = 1;
   std::shared_ptr<dao::Fields> fields_;
 };
 
