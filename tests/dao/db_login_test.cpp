@@ -6,16 +6,60 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 
 #include "dao/db_login.h"
-#include "tests/support/qt_app.h"
 
 namespace dao {
 namespace {
+
+// The application object lives from before the first test to after the last and is destroyed
+// before the program exits: one destroyed during exit would meet Qt's own globals gone once
+// keyboard input has been delivered.
+class QtApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    app_ = new QApplication(argc_, argv_);
+  }
+  void TearDown() override {
+    delete app_;
+    app_ = nullptr;
+  }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "dao_login_tests";
+  char* argv_[2] = {name_, nullptr};
+  QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+// A key pressed and released on `target`, as the keyboard delivers it (ignored keys travel on to
+// the parents).
+void KeyClick(QWidget* target, int key, const QString& text = QString()) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+  QApplication::sendEvent(target, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+  QApplication::sendEvent(target, &release);
+}
+
+void KeyClicks(QWidget* target, const QString& text) {
+  for (const QChar c : text) KeyClick(target, c.toUpper().unicode(), QString(c));
+}
+
+bool WaitForWindowActive(QWidget* window) {
+  QDeadlineTimer deadline(5000);
+  while (!window->isActiveWindow() && !deadline.hasExpired()) QApplication::processEvents();
+  return window->isActiveWindow();
+}
 
 // Runs `during` once the modal loop of `dialog` is running.
 int ExecWith(QDialog& dialog, const std::function<void()>& during) {
@@ -24,7 +68,6 @@ int ExecWith(QDialog& dialog, const std::function<void()>& during) {
 }
 
 TEST(DbLogin, LayoutAndTexts) {
-  testsupport::EnsureQtApp();
   TDbLogin form;
   EXPECT_EQ("Database Login", form.windowTitle());
   EXPECT_EQ(QSize(375, 180), form.size());
@@ -76,7 +119,6 @@ TEST(DbLogin, LayoutAndTexts) {
 }
 
 TEST(DbLogin, PasswordsNeverShowTheirText) {
-  testsupport::EnsureQtApp();
   TDbLogin form;
   form.Password->setText("geheim");
   form.DbPassword->setText("auch");
@@ -90,18 +132,17 @@ TEST(DbLogin, PasswordsNeverShowTheirText) {
 }
 
 TEST(DbLogin, EnterInAnyEditConfirmsEscapeAndClosingCancel) {
-  testsupport::EnsureQtApp();
   for (int which = 0; which < 3; ++which) {
     TDbLogin form;
     QLineEdit* edits[] = {form.Username, form.Password, form.DbPassword};
     EXPECT_EQ(TDbLogin::mrOk, ExecWith(form, [&] {
                 edits[which]->setFocus();
-                QTest::keyClick(edits[which], Qt::Key_Return);
+                KeyClick(edits[which], Qt::Key_Return);
               }));
   }
   {
     TDbLogin form;
-    EXPECT_EQ(TDbLogin::mrCancel, ExecWith(form, [&] { QTest::keyClick(form.Username, Qt::Key_Escape); }));
+    EXPECT_EQ(TDbLogin::mrCancel, ExecWith(form, [&] { KeyClick(form.Username, Qt::Key_Escape); }));
   }
   {
     TDbLogin form;
@@ -115,7 +156,6 @@ TEST(DbLogin, EnterInAnyEditConfirmsEscapeAndClosingCancel) {
 }
 
 TEST(DbLogin, TheConnectionsViewThroughTheFactory) {
-  testsupport::EnsureQtApp();
   TDbLoginFactory factory;
   auto dialog = factory.CreateLoginDialog();
   dialog->SetUserName("Admin");
@@ -129,14 +169,14 @@ TEST(DbLogin, TheConnectionsViewThroughTheFactory) {
     auto* form = dynamic_cast<TDbLogin*>(QApplication::activeModalWidget());
     ASSERT_NE(nullptr, form);
     shown_database = form->DatabaseName->text();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(form));
+    EXPECT_TRUE(WaitForWindowActive(form));
     focused = QApplication::focusWidget() == form->Username ? form->Username : nullptr;
     // The given name is selected, so typing replaces it.
     EXPECT_EQ("Admin", form->Username->selectedText());
-    QTest::keyClicks(form->Username, "Admin2");
-    QTest::keyClicks(form->Password, "pw");
-    QTest::keyClicks(form->DbPassword, "dbpw");
-    QTest::keyClick(form->DbPassword, Qt::Key_Return);
+    KeyClicks(form->Username, "Admin2");
+    KeyClicks(form->Password, "pw");
+    KeyClicks(form->DbPassword, "dbpw");
+    KeyClick(form->DbPassword, Qt::Key_Return);
   });
   EXPECT_TRUE(dialog->Execute());
   EXPECT_EQ("/daten/geb.mdb", shown_database);
@@ -146,7 +186,7 @@ TEST(DbLogin, TheConnectionsViewThroughTheFactory) {
   EXPECT_EQ("dbpw", dialog->DbPassword());
 
   auto cancelled = factory.CreateLoginDialog();
-  QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+  QTimer::singleShot(0, [] { KeyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
   EXPECT_FALSE(cancelled->Execute());
 
   InstallDbLoginFactory();
