@@ -338,7 +338,14 @@ class Reading {
       for (auto it = created_.rbegin(); it != created_.rend(); ++it) delete *it;
       throw;
     }
-    CallLoaded();
+    try {
+      CallLoaded();
+    } catch (...) {
+      // A root made for this read would be lost to the caller; components read into an
+      // existing root stay with it, complete.
+      if (root_created) delete root;
+      throw;
+    }
   }
 
  private:

@@ -55,7 +55,8 @@ void ReadComponentText(const std::string& text, TComponent* root);
 void ReadComponent(const TFormObject& form, TComponent* root);
 
 // Creates the component a form file describes (of the class of its top-level block) owned by
-// `owner` (may be null), reads it as above and returns it.
+// `owner` (may be null), reads it as above and returns it. On any error, Loaded() included, the
+// new component is destroyed again.
 TComponent* CreateComponentFromText(const std::string& text, TComponent* owner);
 
 }  // namespace framework

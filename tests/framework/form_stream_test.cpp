@@ -47,6 +47,7 @@ class TBox : public TComponent {
   void Loaded() override {
     g_log.push_back("loaded " + Name() + " reading=" + std::to_string(HasState(csReading)));
     TComponent::Loaded();
+    if (caption_ == "fail when loaded") throw EDatabaseError("Loaded failed for " + Name());
   }
 
  private:
@@ -202,6 +203,27 @@ TEST_F(FormStream, SetterErrorsPropagateUnchanged) {
   form.replace(form.find("Count = 0"), 9, "Count = -3");  // refused by the setter
   EXPECT_THROW(ReadComponentText(form, &root), EDatabaseError);
   EXPECT_EQ(0, root.ComponentCount());
+}
+
+TEST_F(FormStream, EveryComponentIsLoadedWhenOneFailsAndANewRootIsDestroyed) {
+  const std::string text =
+      "object R: TBox\n"
+      "  object A: TBox\n    Caption = 'fail when loaded'\n  end\n"
+      "  object B: TBox\n    Caption = 'fail when loaded'\n  end\nend\n";
+  try {
+    CreateComponentFromText(text, nullptr);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Loaded failed for A", e.Message());  // the first error
+  }
+  EXPECT_EQ((std::vector<std::string>{"loaded A reading=0", "loaded B reading=0", "loaded R reading=0",
+                                      "destroy R", "destroy B", "destroy A"}),
+            g_log);
+  // Read into an existing root, the components stay.
+  TBox root(nullptr);
+  EXPECT_THROW(ReadComponentText(text, &root), EDatabaseError);
+  EXPECT_EQ(2, root.ComponentCount());
+  EXPECT_FALSE(root.FindComponent("A")->HasState(csLoading));
 }
 
 TEST_F(FormStream, ValueSyntax) {
