@@ -816,6 +816,29 @@ TEST_F(DaoDatabase, DisconnectClosesEveryTableEvenWhenOneFails) {
   EXPECT_EQ("", db->DatabaseLanguage());
 }
 
+TEST_F(DaoDatabase, AFailingCloseStillDisconnects) {
+  auto db = MakeConnected();
+  world.FailOn("Database.Close", 3420, "Object invalid or no longer set.", 1);
+  EXPECT_THROW(db->SetConnected(false), framework::EOleException);
+  EXPECT_FALSE(db->Connected());
+  EXPECT_FALSE(db->CoreDatabase());
+  EXPECT_EQ("event AfterDisconnect", world.log.back());
+  db->SetConnected(true);
+  EXPECT_TRUE(db->Connected());
+}
+
+TEST_F(DaoDatabase, DestroyingAConnectedComponentDisconnectsAndReleasesCom) {
+  const int com_before = framework::CoInitializeCount();
+  auto db = MakeConnected();
+  FakeTable a("A", &world.log);
+  db->ActiveTables().Add("A", &a);
+  db.reset();
+  EXPECT_EQ((Lines{"event BeforeDisconnect", "close A (by database)", "Database.Close",
+                   "event AfterDisconnect", "Workspace.Close"}),
+            world.log);
+  EXPECT_EQ(com_before, framework::CoInitializeCount());
+}
+
 TEST_F(DaoDatabase, ReadOnlyReachesTheOpenTables) {
   auto db = Make();
   FakeTable a("A", &world.log);
