@@ -4,18 +4,26 @@
 #include <cstdint>
 #include <string>
 
+#include "dao/dao_database.h"
 #include "framework/component.h"
 
 namespace app {
 
+// The data module's components and their settings as a form file (app/data_module.form),
+// embedded in the program when it is built.
+extern const char* const kDataModuleForm;
+
 class TData : public framework::TComponent {
  public:
+  // Creates the components of the data module from its form. Errors of their construction (no
+  // database engine installed, for one) leave the constructor.
   explicit TData(framework::TComponent* owner);
   std::string ClassName() const override { return "TData"; }
 
   // The create handler: reads [DB] Main and Pass and [option] startimport and datei from the
   // INI file `ini_file_name` (missing file or keys give the defaults ""/""/1/""), then connects
-  // the database with Main and Pass. Errors of the connect leave this function.
+  // Datenbank with Main and Pass. Errors of the connect leave this function; StartImport and
+  // ImportFile are set by then.
   void DataModuleCreate(const std::string& ini_file_name);
 
   // Number of the first data line of the export file (1 = the file's first line).
@@ -23,18 +31,12 @@ class TData : public framework::TComponent {
   // Export file of the unattended run ("" for none).
   std::string ImportFile;
 
-  // The database path and password read from the configuration, as handed to the connect.
-  const std::string& DatabaseName() const { return database_name_; }
-  const std::string& Password() const { return password_; }
+  // The program's database connection; closed until DataModuleCreate connects it.
+  dao::TUxDaoDatabase* Datenbank = nullptr;
 
  private:
-  // Opens the database connection with the configured path and password. The connection
-  // component arrives with the database layer; until then the values are only kept, and the
-  // program runs without a database.
+  // Sets the configured database and password (allowed only while disconnected) and connects.
   void ConnectDatabase(const std::string& database_name, const std::string& password);
-
-  std::string database_name_;
-  std::string password_;
 };
 
 // The data module while the program runs (null before it is created).

@@ -14,6 +14,8 @@
 #include "app/command_line.h"
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "dao/db_login.h"
+#include "engine/engine.h"
 #include "framework/application.h"
 #include "framework/qt_message_sink.h"
 #include "framework/strings.h"
@@ -48,6 +50,14 @@ void QuitOnStopSignals(QApplication& qapp) {
   sigaction(SIGINT, &sa, nullptr);
 }
 
+// Without a display, Qt's notes about the window system (sizes, runtime folders) mean nothing to
+// the user and would mix with the program's own messages on standard error; only Qt's critical
+// and fatal messages are passed on.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
 bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -75,7 +85,10 @@ int main(int argc, char** argv) {
 
   // 1. The application object.
   const bool headless = !HasDisplay();
-  if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  if (headless) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    qInstallMessageHandler(QuietQtMessages);
+  }
   QApplication qapp(argc, argv);
   framework::TApplication& application = framework::Application();
   application.Initialize(argv[0]);
@@ -87,22 +100,29 @@ int main(int argc, char** argv) {
   QuitOnStopSignals(qapp);
   mtools::InitFolderPaths(application.ExeFolder());
 
+  // Declared before the windows so that it is destroyed after them: the windows show its data.
+  std::unique_ptr<app::TData> data;
+
   // 2. The main window.
   app::Tfmain main_window;
   main_window.show();
 
-  // 3. The data module; an error of its create handler is shown and start-up goes on.
-  app::TData data(nullptr);
-  app::Data = &data;
+  // 3. The data module. An error while its components are built ends the program; an error of
+  // its create handler (a failed connect) is shown and start-up goes on.
+  engine::RegisterEngineClasses();
+  dao::InstallDbLoginFactory();
+  if (!application.ProcessUserAction([&] { data = std::make_unique<app::TData>(nullptr); }))
+    return 1;
+  app::Data = data.get();
   const std::string ini_file = options.config_file.empty()
                                    ? framework::ChangeFileExt(application.ExeName(), ".ini")
                                    : options.config_file;
-  application.ProcessUserAction([&] { data.DataModuleCreate(ini_file); });
+  application.ProcessUserAction([&] { data->DataModuleCreate(ini_file); });
 
   // 4. The import window, shown maximised inside the main window.
   import::ImportSettings settings;
-  settings.StartImport = data.StartImport;
-  settings.ImportFile = data.ImportFile;
+  settings.StartImport = data->StartImport;
+  settings.ImportFile = data->ImportFile;
   auto* import_window = new import::Tfgeburtstage(main_window.ClientArea, settings);
   main_window.ClientArea->addSubWindow(import_window);
   import_window->showMaximized();

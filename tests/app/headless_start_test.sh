@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The program starts without a display, stays up, and ends cleanly when told to.
+# The program starts without a display, shows the failed connect of a configuration without a
+# database on standard error, stays up, and ends cleanly when told to.
 set -u
 program=$1
 dir=$(mktemp -d)
@@ -17,5 +18,8 @@ wait "$pid"
 status=$?
 if [ "$status" -ne 0 ]; then
   echo "exit status $status after SIGTERM:"; cat "$dir/out"; exit 1
+fi
+if ! grep -q "TUxDaoDatabase.F_Set_Active: Database property is not defined!" "$dir/out"; then
+  echo "the connect error was not shown:"; cat "$dir/out"; exit 1
 fi
 echo "1 passed, 0 failed"
