@@ -122,6 +122,24 @@ bool ParseDecimal(std::string_view text, int64_t& result) {
   return true;
 }
 
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// True when `word` occurs in `text` at or after `from`, ignoring ASCII case, without an ASCII
+// letter right before or after it.
+bool ContainsWordAfter(std::string_view text, std::string_view word, size_t from) {
+  for (size_t i = from; i + word.size() <= text.size(); ++i) {
+    bool equal = true;
+    for (size_t k = 0; k < word.size() && equal; ++k)
+      equal = std::tolower(static_cast<unsigned char>(text[i + k])) ==
+              std::tolower(static_cast<unsigned char>(word[k]));
+    if (!equal) continue;
+    const bool before_ok = i == 0 || !IsAsciiLetter(text[i - 1]);
+    const bool after_ok = i + word.size() == text.size() || !IsAsciiLetter(text[i + word.size()]);
+    if (before_ok && after_ok) return true;
+  }
+  return false;
+}
+
 bool IsBooleanWord(std::string_view text) {
   const std::string word = framework::LowerCase(TrimBlanks(text));
   return word == "true" || word == "false";
@@ -461,6 +479,18 @@ std::string NormalizeDateText(std::string_view text, const FormatSettings& fs) {
   std::string s(text);
   const size_t year_mark = s.find("\xD0\xB3.");  // "г."
   if (year_mark != std::string::npos) s.erase(year_mark, 3);
+  // The blanking below would drop the AM/PM designator of a twelve-hour clock and with it half
+  // a day; it is kept and put back at the end.
+  std::string designator;
+  const size_t first_time_sep = s.find(fs.TimeSeparator);
+  if (first_time_sep != std::string::npos) {
+    for (const std::string* word : {&fs.TimeAMString, &fs.TimePMString}) {
+      if (!word->empty() && ContainsWordAfter(s, *word, first_time_sep)) {
+        designator = *word;
+        break;
+      }
+    }
+  }
   for (char& c : s)
     if (!IsDigit(c) && c != '/' && c != fs.DateSeparator && c != fs.TimeSeparator) c = ' ';
   std::string reduced;
@@ -474,6 +504,7 @@ std::string NormalizeDateText(std::string_view text, const FormatSettings& fs) {
   std::string out;
   for (size_t k = 0; k < reduced.size(); ++k)
     if (reduced[k] != ' ' || k == keep) out += reduced[k];
+  if (!designator.empty() && !out.empty()) out += ' ' + designator;
   return out;
 }
 

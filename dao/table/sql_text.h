@@ -56,8 +56,9 @@ std::string BracketQualifiedName(std::string_view name);
 // case (first three groups little-endian, as Windows lays out a GUID). Empty when `bytes` is not
 // exactly 16 bytes long or all bytes are zero.
 std::string GuidRegistryText(const std::vector<uint8_t>& bytes);
-// The braced registry form of a GUID text given braced or bare ("{8-4-4-4-12}" or
-// "8-4-4-4-12", hexadecimal digits of either case); empty when `text` is not such a GUID.
+// The braced upper-case registry form of a GUID text given braced, bare or as a record value
+// ("{8-4-4-4-12}", "8-4-4-4-12" or "{guid {8-4-4-4-12}}", hexadecimal digits of either case);
+// empty when `text` is not such a GUID.
 std::string NormalizeGuidText(std::string_view text);
 // A Jet date literal of `value` for a column of type `type`: ftDate "#mm/dd/yyyy#", ftTime
 // "#hh:nn:ss#", any other type "#mm/dd/yyyy hh:nn:ss#". The "/" and ":" are literal and the
@@ -101,7 +102,9 @@ std::string ReplaceParamToken(const std::string& text, const std::string& token,
 // parser accepts it: the first "г." (the Russian year abbreviation) is removed; every byte that
 // is not a digit, "/", or the date or time separator of `fs` becomes a blank; blanks are reduced
 // and trimmed; only the blank before the first time separator stays, as the separator between
-// date and time. "15.01.2003 г. 10:30:00" gives "15.01.2003 10:30:00".
+// date and time. "15.01.2003 г. 10:30:00" gives "15.01.2003 10:30:00". Where the settings have
+// AM/PM designators (a twelve-hour clock) and one follows the time, it is appended after a blank:
+// "1/15/2003 10:30 PM" stays "1/15/2003 10:30 PM".
 std::string NormalizeDateText(std::string_view text,
                               const framework::FormatSettings& fs =
                                   framework::DefaultFormatSettings());
