@@ -423,6 +423,8 @@ void Catalog::CreateSqliteTable(const TableInfo& t, const std::string& sqlite_na
     if (c.required) sql += " NOT NULL";
     if (!c.default_value.empty() && default_translator_ != nullptr)
       sql += " DEFAULT (" + default_translator_(c.default_value, c) + ")";
+    if (IsTextType(c.type) && !c.allow_zero_length)
+      sql += " CONSTRAINT " + QuoteName("azl:" + t.name + "." + c.name) + " CHECK (length(" + QuoteName(c.name) + ") > 0)";
     if (c.type == dbText && c.size > 0)
       sql += " CONSTRAINT " + QuoteName("len:" + t.name + "." + c.name + ":" + std::to_string(c.size)) +
              " CHECK (length(" + QuoteName(c.name) + ") <= " + std::to_string(c.size) + ")";
@@ -431,9 +433,46 @@ void Catalog::CreateSqliteTable(const TableInfo& t, const std::string& sqlite_na
   connection_.Exec(sql);
 }
 
+namespace {
+
+// The triggers that keep Null out of a required index (and a primary key): SQLite's indexes
+// take Nulls, Jet's required ones refuse them with 3058. The failure text carries the DAO
+// number in the form the connection turns into the error ("\x01NNNN:message").
+std::vector<std::string> NullKeyTriggerNames(const std::string& table, const IndexInfo& i) {
+  return {"nonull:" + table + "." + i.name + ":insert", "nonull:" + table + "." + i.name + ":update"};
+}
+
+void CreateNullKeyTriggers(Connection& connection, const TableInfo& t, const IndexInfo& i) {
+  std::string when, columns;
+  for (const IndexColumn& ic : i.columns) {
+    const ColumnInfo* c = t.Column(ic.name);
+    if (c == nullptr || c->IsCounter()) continue;  // a counter is never Null
+    when += (when.empty() ? "" : " OR ") + std::string("NEW.") + QuoteName(c->name) + " IS NULL";
+    columns += (columns.empty() ? "" : ", ") + QuoteName(c->name);
+  }
+  if (when.empty()) return;
+  const std::string message = std::string("\x01") + std::to_string(err::kIndexNullKey) +
+                              ":Index or primary key cannot contain a Null value: the " +
+                              (i.primary ? "primary key " : "index ") + Quoted(t.name + "." + i.name) +
+                              " needs a value in each of its fields.";
+  const auto names = NullKeyTriggerNames(t.name, i);
+  const std::string body = " WHEN " + when + " BEGIN SELECT RAISE(ABORT, " + QuoteText(message) + "); END";
+  connection.Exec("CREATE TRIGGER " + QuoteName(names[0]) + " BEFORE INSERT ON " + QuoteName(t.name) + body);
+  connection.Exec("CREATE TRIGGER " + QuoteName(names[1]) + " BEFORE UPDATE OF " + columns + " ON " +
+                  QuoteName(t.name) + body);
+}
+
+void DropNullKeyTriggers(Connection& connection, const std::string& table, const IndexInfo& i) {
+  for (const std::string& name : NullKeyTriggerNames(table, i))
+    connection.Exec("DROP TRIGGER IF EXISTS " + QuoteName(name));
+}
+
+}  // namespace
+
 void Catalog::CreateSqliteIndexes(const TableInfo& t) {
   for (const IndexInfo& i : t.indexes) {
     if (i.columns.empty()) continue;
+    if (i.required || i.primary) CreateNullKeyTriggers(connection_, t, i);
     std::string sql = std::string("CREATE ") + (i.unique || i.primary ? "UNIQUE " : "") + "INDEX " +
                       QuoteName(SqliteIndexName(t.name, i.name)) + " ON " + QuoteName(t.name) + " (";
     for (size_t k = 0; k < i.columns.size(); ++k) {
@@ -490,7 +529,7 @@ void Catalog::Rebuild(const TableInfo& old_table, const TableInfo& new_table,
   std::string targets = "rowid", sources = "rowid";
   for (const auto& [to, from] : copied) {
     targets += ", " + QuoteName(to);
-    sources += ", " + QuoteName(from);
+    sources += from.empty() ? ", NULL" : ", " + QuoteName(from);
   }
   connection_.Exec("INSERT INTO " + QuoteName(temp) + " (" + targets + ") SELECT " + sources +
                    " FROM " + QuoteName(old_table.name));
@@ -515,6 +554,9 @@ void Catalog::AddColumn(const std::string& table, ColumnInfo column) {
   changed.updated = framework::Now();
   std::vector<std::pair<std::string, std::string>> copied;
   for (const auto& c : t.columns) copied.emplace_back(c.name, c.name);
+  // The records there are get Null in the new field, not its default: the default is for
+  // records added from now on.
+  copied.emplace_back(column.name, "");
   InTransaction([&] { Rebuild(t, changed, copied); });
 }
 
@@ -573,6 +615,18 @@ void Catalog::CreateIndex(const std::string& table, IndexInfo index) {
     index.unique = true;
     index.required = true;
   }
+  if (index.required || index.primary) {
+    std::string any_null;
+    for (const auto& ic : index.columns)
+      if (!t.Column(ic.name)->IsCounter())
+        any_null += (any_null.empty() ? "" : " OR ") + QuoteName(ic.name) + " IS NULL";
+    if (!any_null.empty()) {
+      auto st = connection_.Prepare("SELECT 1 FROM " + QuoteName(t.name) + " WHERE " + any_null + " LIMIT 1");
+      if (st.Step())
+        Raise(err::kIndexNullKey, "Index or primary key cannot contain a Null value: records of " + Quoted(t.name) +
+                                      " hold Null in a field of the index " + Quoted(index.name) + ".");
+    }
+  }
   TableInfo changed = t;
   changed.indexes = {index};
   InTransaction([&] {
@@ -599,6 +653,7 @@ void Catalog::DropIndex(const std::string& table, const std::string& index) {
   const std::string name = t.indexes[k].name;
   InTransaction([&] {
     connection_.Exec("DROP INDEX IF EXISTS " + QuoteName(SqliteIndexName(t.name, name)));
+    DropNullKeyTriggers(connection_, t.name, t.indexes[k]);
     auto st = connection_.Prepare("DELETE FROM MSysIndexes WHERE TableName = ? AND Name = ?");
     st.Bind(1, Cell::Text(t.name));
     st.Bind(2, Cell::Text(name));
@@ -613,8 +668,10 @@ void Catalog::RenameTable(const std::string& table, const std::string& new_name)
   TableInfo changed = t;
   changed.name = new_name;
   InTransaction([&] {
-    for (const auto& i : t.indexes)
+    for (const auto& i : t.indexes) {
       connection_.Exec("DROP INDEX IF EXISTS " + QuoteName(SqliteIndexName(t.name, i.name)));
+      DropNullKeyTriggers(connection_, t.name, i);
+    }
     connection_.Exec("ALTER TABLE " + QuoteName(t.name) + " RENAME TO " + QuoteName(new_name));
     CreateSqliteIndexes(changed);
     DeleteTableMeta(t.name);

@@ -39,6 +39,12 @@ class FieldDef : public dao::Field, public std::enable_shared_from_this<FieldDef
       : db_(std::move(db)), table_(std::move(table)), column_(std::move(column)) {}
 
   bool attached() const { return db_ != nullptr; }
+  // A draft appended to a stored table becomes that table's field.
+  void AttachTo(std::shared_ptr<DatabaseCore> db, std::string table) {
+    db_ = std::move(db);
+    table_ = std::move(table);
+    column_ = draft_.name;
+  }
   ColumnInfo Info() const {
     if (!attached()) return draft_;
     db_->CheckOpen();
@@ -64,6 +70,7 @@ class FieldDef : public dao::Field, public std::enable_shared_from_this<FieldDef
   void SetName(const std::string& name) override { Change([&](ColumnInfo& c) { c.name = name; }); }
   int Type() override { return Info().type; }
   void SetType(int type) override {
+    RefuseOnStoredField("Type");
     Change([&](ColumnInfo& c) {
       c.type = type;
       if (!IsTextType(type) && type != dbBinary) c.size = FixedSize(type);
@@ -71,13 +78,20 @@ class FieldDef : public dao::Field, public std::enable_shared_from_this<FieldDef
     });
   }
   int32_t Size() override { return Info().size; }
-  void SetSize(int32_t size) override { Change([&](ColumnInfo& c) { c.size = size; }); }
+  void SetSize(int32_t size) override {
+    RefuseOnStoredField("Size");
+    Change([&](ColumnInfo& c) { c.size = size; });
+  }
   int32_t Attributes() override {
     const ColumnInfo c = Info();
     return attached() && !c.IsCounter() ? c.attributes | dbUpdatableField : c.attributes;
   }
   void SetAttributes(int32_t attributes) override {
-    Change([&](ColumnInfo& c) { c.attributes = attributes & ~dbUpdatableField; });
+    Change([&](ColumnInfo& c) {
+      constexpr int32_t kStorage = dbAutoIncrField | dbFixedField | dbVariableField;
+      if (attached() && ((c.attributes ^ attributes) & kStorage) != 0) RefuseOnStoredField("Attributes");
+      c.attributes = attributes & ~dbUpdatableField;
+    });
   }
   bool Required() override { return Info().required; }
   void SetRequired(bool required) override { Change([&](ColumnInfo& c) { c.required = required; }); }
@@ -148,6 +162,14 @@ class FieldDef : public dao::Field, public std::enable_shared_from_this<FieldDef
     return std::make_shared<PropertyImpl>(TextArg(name), IntArg(type, dbText), value);
   }
 
+  // Type, size and the counter attribute of a stored field are fixed, as in Jet: changing them
+  // would reinterpret the values already stored.
+  void RefuseOnStoredField(const char* property) {
+    if (attached())
+      Raise(err::kInvalidOperation, std::string("The ") + property + " of the stored field " + Quoted(Info().name) +
+                                        " cannot be changed; create a new field and copy the values.");
+  }
+
   void StoreProperty(const PropertyValue& p) {
     if (!attached()) {
       for (auto& q : draft_.properties)
@@ -201,6 +223,12 @@ class IndexDef : public dao::Index, public std::enable_shared_from_this<IndexDef
       : db_(std::move(db)), table_(std::move(table)), name_(std::move(name)) {}
 
   bool attached() const { return db_ != nullptr; }
+  // A draft appended to a stored table becomes that table's index.
+  void AttachTo(std::shared_ptr<DatabaseCore> db, std::string table) {
+    db_ = std::move(db);
+    table_ = std::move(table);
+    name_ = draft_.name;
+  }
   IndexInfo Info() const {
     if (!attached()) return draft_;
     db_->CheckOpen();
@@ -317,6 +345,10 @@ class TableDefImpl : public dao::TableDef, public std::enable_shared_from_this<T
     db_->catalog->CreateTable(draft_);
     name_ = draft_.name;
     attached_ = true;
+    for (const auto& f : appended_fields_) f->AttachTo(db_, name_);
+    for (const auto& i : appended_indexes_) i->AttachTo(db_, name_);
+    appended_fields_.clear();
+    appended_indexes_.clear();
   }
 
   std::string Name() override { return Info().name; }
@@ -386,10 +418,12 @@ class TableDefImpl : public dao::TableDef, public std::enable_shared_from_this<T
             if (self->draft_.ColumnIndex(c.name) >= 0)
               Raise(err::kObjectExists, "The table definition already has a field " + Quoted(c.name) + ".");
             self->draft_.columns.push_back(c);
+            self->appended_fields_.push_back(std::static_pointer_cast<FieldDef>(f));
             return;
           }
           self->db_->CheckWritable();
           self->db_->catalog->AddColumn(self->name_, c);
+          static_cast<FieldDef*>(f.get())->AttachTo(self->db_, self->name_);
         },
         [self](const std::string& name) {
           if (!self->attached_) {
@@ -420,10 +454,12 @@ class TableDefImpl : public dao::TableDef, public std::enable_shared_from_this<T
               Raise(err::kObjectExists, "The table definition already has an index " + Quoted(i.name) + ".");
             if (i.primary) i.unique = i.required = true;
             self->draft_.indexes.push_back(i);
+            self->appended_indexes_.push_back(std::static_pointer_cast<IndexDef>(index));
             return;
           }
           self->db_->CheckWritable();
           self->db_->catalog->CreateIndex(self->name_, i);
+          static_cast<IndexDef*>(index.get())->AttachTo(self->db_, self->name_);
         },
         [self](const std::string& name) {
           if (!self->attached_) {
@@ -479,6 +515,9 @@ class TableDefImpl : public dao::TableDef, public std::enable_shared_from_this<T
   std::string name_;
   TableInfo draft_;
   bool attached_ = false;
+  // The objects appended to the draft, which become the stored table's when it is appended.
+  std::vector<std::shared_ptr<FieldDef>> appended_fields_;
+  std::vector<std::shared_ptr<IndexDef>> appended_indexes_;
 };
 
 // A parameter of a query definition; its value lives in the query definition.

@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "dao/dao_constants.h"
 #include "engine/database.h"
@@ -234,11 +235,17 @@ class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<D
   }
   void CompactDatabase(const std::string& source, const std::string& destination, const Variant&, const Variant&,
                        const Variant&) override {
+    if (destination.empty()) Raise(err::kInvalidArgument, "CompactDatabase needs the name of the new file.");
+    if (std::filesystem::exists(destination))
+      Raise(err::kDatabaseExists, "Database already exists: " + Quoted(destination) + ".");
     auto db = OpenDatabaseFile(source, true, false, "");
-    auto core = CoreOf(db);
-    auto st = core->connection->Prepare("VACUUM INTO ?");
-    st.Bind(1, Cell::Text(destination));
-    st.Run();
+    {
+      // The statement must be given back before the connection closes.
+      auto core = CoreOf(db);
+      auto st = core->connection->Prepare("VACUUM INTO ?");
+      st.Bind(1, Cell::Text(destination));
+      st.Run();
+    }
     db->Close();
   }
   void BeginTrans() override { DefaultWorkspace()->BeginTrans(); }

@@ -346,6 +346,52 @@ void FnSqr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, std::sqrt(v));
 }
 
+// jet_pow(x, y): x ^ y. A result that is not a number (0 ^ -1, (-8) ^ 0.5) is an error, as in
+// Jet, rather than a NaN or infinity stored somewhere.
+void FnPow(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const double x = sqlite3_value_double(argv[0]), y = sqlite3_value_double(argv[1]);
+  const double r = std::pow(x, y);
+  if (!std::isfinite(r))
+    return ResultError(ctx, dao::err::kInvalidArgument,
+                       "Invalid use of ^: " + InvariantNumber(x) + " ^ " + InvariantNumber(y) + " has no value.");
+  sqlite3_result_double(ctx, r);
+}
+
+// jet_right(text, n): the last n characters (all of them when there are fewer).
+void FnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t n = sqlite3_value_int64(argv[1]);
+  if (n < 0) return ResultError(ctx, dao::err::kInvalidArgument, "Right: the length must not be negative.");
+  const std::string text = ArgText(argv[0]);
+  // Walk back n code points from the end.
+  size_t start = text.size();
+  for (int64_t k = 0; k < n && start > 0; ++k) {
+    --start;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+  }
+  ResultText(ctx, text.substr(start));
+}
+
+// jet_chr(code): the character of a Unicode code point.
+void FnChr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t code = sqlite3_value_int64(argv[0]);
+  if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+    return ResultError(ctx, dao::err::kInvalidArgument, "Chr: " + std::to_string(code) + " is not a character code.");
+  std::string out;
+  icu::UnicodeString(static_cast<UChar32>(code)).toUTF8String(out);
+  ResultText(ctx, out);
+}
+
+// jet_asc(text): the code point of the first character (an error for an empty text).
+void FnAsc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const auto points = CodePoints(ArgText(argv[0]));
+  if (points.empty()) return ResultError(ctx, dao::err::kInvalidArgument, "Asc of an empty text.");
+  sqlite3_result_int64(ctx, points[0]);
+}
+
 // jet_error(number, message): raises an engine error at run time (used for unknown names in
 // criteria that are only detected per row).
 void FnError(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -399,6 +445,8 @@ void RegisterJetFunctions(sqlite3* db) {
       {"jet_round", 2, FnRound, true},       {"jet_int", 1, FnInt, true},
       {"jet_fix", 1, FnFix, true},           {"jet_sgn", 1, FnSgn, true},
       {"jet_sqr", 1, FnSqr, true},           {"jet_error", 2, FnError, false},
+      {"jet_pow", 2, FnPow, true},           {"jet_right", 2, FnRight, true},
+      {"jet_chr", 1, FnChr, true},           {"jet_asc", 1, FnAsc, true},
   };
   for (const Fn& f : functions) {
     sqlite3_create_function_v2(db, f.name, f.args,

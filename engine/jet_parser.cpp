@@ -357,8 +357,20 @@ class Parser {
   }
   ExprPtr Power() {
     auto left = Primary();
-    while (AcceptSymbol("^")) left = MakeBinary("^", left, Primary());
+    while (AcceptSymbol("^")) left = MakeBinary("^", left, Exponent());
     return left;
+  }
+  // The right operand of ^ may carry a sign of its own: 2 ^ -1.
+  ExprPtr Exponent() {
+    if (IsSymbol("-") || IsSymbol("+")) {
+      const std::string op = Next().text;
+      auto e = std::make_shared<Expr>();
+      e->kind = Expr::kUnary;
+      e->op = op;
+      e->args = {Exponent()};
+      return e;
+    }
+    return Primary();
   }
 
   ExprPtr Primary() {
@@ -428,7 +440,10 @@ class Parser {
           e->integer = 0;
           return e;
         }
-        if (IsReserved(up)) Fail("unexpected " + t.text);
+        // LEFT, RIGHT and ASC are keywords, and also functions when a "(" follows.
+        const bool string_function =
+            (up == "LEFT" || up == "RIGHT" || up == "LEFT$" || up == "RIGHT$" || up == "ASC") && IsSymbol("(", 1);
+        if (IsReserved(up) && !string_function) Fail("unexpected " + t.text);
         if (IsSymbol("(", 1)) {
           Next();
           Next();

@@ -16,6 +16,16 @@ using namespace dao;
 
 namespace {
 
+// The byte offset `count` characters after byte offset `from` of UTF-8 text (at most its size).
+size_t Utf8Offset(const std::string& s, size_t from, int64_t count) {
+  size_t at = from;
+  for (int64_t k = 0; k < count && at < s.size(); ++k) {
+    ++at;
+    while (at < s.size() && (static_cast<unsigned char>(s[at]) & 0xC0) == 0x80) ++at;
+  }
+  return at;
+}
+
 // A field of a recordset: its definition from the plan and the value of the current record.
 class RecordsetField : public dao::Field {
  public:
@@ -45,16 +55,19 @@ class RecordsetField : public dao::Field {
   std::string SourceField() override { return Info().column; }
   Variant Value() override { return Rs().FieldValue(index_); }
   void SetValue(const Variant& value) override { Rs().SetFieldValue(index_, value); }
+  // Memo sizes and offsets count characters, so that a chunk never splits one; long binary
+  // sizes and offsets count bytes.
   int32_t FieldSize() override {
     const Variant v = Value();
     if (v.IsClear()) return 0;
     if (v.Type() == framework::VarType::Bytes) return static_cast<int32_t>(v.ToBytes().size());
-    return static_cast<int32_t>(v.ToString().size());
+    return static_cast<int32_t>(Utf8Length(v.ToString()));
   }
   Variant GetChunk(int32_t offset, int32_t bytes) override {
+    if (offset < 0 || bytes < 0)
+      Raise(err::kInvalidArgument, "GetChunk on the field " + Quoted(Name()) + ": invalid offset or length.");
     const Variant v = Value();
     if (v.IsClear()) return Variant::Null();
-    if (offset < 0 || bytes < 0) Raise(err::kInvalidArgument, "GetChunk: invalid offset or length.");
     if (v.Type() == framework::VarType::Bytes) {
       const auto b = v.ToBytes();
       const size_t from = std::min<size_t>(offset, b.size());
@@ -62,10 +75,12 @@ class RecordsetField : public dao::Field {
       return Variant(std::vector<uint8_t>(b.begin() + from, b.begin() + to));
     }
     const std::string s = v.ToString();
-    const size_t from = std::min<size_t>(offset, s.size());
-    return Variant(s.substr(from, bytes));
+    const size_t from = Utf8Offset(s, 0, offset);
+    return Variant(s.substr(from, Utf8Offset(s, from, bytes) - from));
   }
   void AppendChunk(const Variant& data) override {
+    if (Rs().EditMode() == dbEditNone)
+      Raise(err::kUpdateWithoutEdit, "AppendChunk on the field " + Quoted(Name()) + " needs Edit or AddNew first.");
     const Variant v = Value();
     if (IsBinaryType(Type())) {
       auto b = v.IsClear() ? std::vector<uint8_t>() : v.ToBytes();
@@ -218,10 +233,18 @@ void RecordsetImpl::BuildKeyset() {
   s.rows.clear();
   if (s.keyed) {
     std::string order = plan.order_sql;
+    std::string where = plan.where_sql;
     std::vector<Slot> order_slots = plan.order_slots;
     if (type_ == dbOpenTable && !s.table_index.empty()) {
       const TableInfo& t = s.db->catalog->Table(plan.base_table);
       const int k = t.IndexPosition(s.table_index);
+      if (t.indexes[k].ignore_nulls) {
+        // Records whose key is all Null are not in an index that ignores Nulls.
+        std::string all_null;
+        for (const auto& ic : t.indexes[k].columns)
+          all_null += (all_null.empty() ? "" : " AND ") + QuoteName(plan.base_alias) + "." + QuoteName(ic.name) + " IS NULL";
+        where += (where.empty() ? " WHERE NOT (" : " AND NOT (") + all_null + ")";
+      }
       order = " ORDER BY ";
       for (const auto& ic : t.indexes[k].columns)
         order += QuoteName(plan.base_alias) + "." + QuoteName(ic.name) + (ic.descending ? " DESC, " : ", ");
@@ -230,7 +253,7 @@ void RecordsetImpl::BuildKeyset() {
     } else if (order.empty()) {
       order = " ORDER BY " + QuoteName(plan.base_alias) + ".rowid";
     }
-    std::string sql = "SELECT " + QuoteName(plan.base_alias) + ".rowid" + plan.from_sql + plan.where_sql + order;
+    std::string sql = "SELECT " + QuoteName(plan.base_alias) + ".rowid" + plan.from_sql + where + order;
     if (s.max_records > 0) sql += " LIMIT " + std::to_string(s.max_records);
     std::vector<Slot> slots = plan.from_slots;
     slots.insert(slots.end(), plan.where_slots.begin(), plan.where_slots.end());
@@ -322,6 +345,11 @@ void RecordsetImpl::MoveNext() {
   CheckOpen();
   LeaveEdit();
   Keyset& k = *source_->keyset;
+  if (k.LiveCount() == 0 && !bof_ && !eof_) {
+    // The last record was deleted while current: the set is empty now, which is no error.
+    AfterEmptyMove();
+    return;
+  }
   if (eof_ || k.LiveCount() == 0) {
     if (k.LiveCount() == 0) AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is at its end.");
@@ -344,6 +372,10 @@ void RecordsetImpl::MovePrevious() {
     Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
   LeaveEdit();
   Keyset& k = *source_->keyset;
+  if (k.LiveCount() == 0 && !bof_ && !eof_) {
+    AfterEmptyMove();
+    return;
+  }
   if (bof_ || k.LiveCount() == 0) {
     if (k.LiveCount() == 0) AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is before its first record.");

@@ -176,6 +176,9 @@ void Connection::Fail(int rc, const std::string& sql) const {
     case SQLITE_CONSTRAINT_CHECK: {
       // Length checks are named "len:table.field:size".
       const std::string target = ConstraintTarget(message);
+      if (target.rfind("azl:", 0) == 0)
+        Raise(dao::err::kZeroLength, "Field " + Quoted(target.substr(4)) +
+                                         " cannot be a zero-length string (its AllowZeroLength is False).");
       if (target.rfind("len:", 0) == 0) {
         const auto last = target.rfind(':');
         Raise(dao::err::kValueTooLong,

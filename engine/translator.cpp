@@ -198,7 +198,7 @@ class ExprTranslator {
     if (op == "/") return "(CAST(" + a + " AS REAL) / " + b + ")";
     if (op == "\\") { type = dbLong; return "(CAST(jet_round(" + a + ") AS INTEGER) / CAST(jet_round(" + b + ") AS INTEGER))"; }
     if (op == "MOD") { type = dbLong; return "(CAST(jet_round(" + a + ") AS INTEGER) % CAST(jet_round(" + b + ") AS INTEGER))"; }
-    if (op == "^") return "pow(" + a + ", " + b + ")";
+    if (op == "^") return "jet_pow(" + a + ", " + b + ")";
     return "(" + a + " " + op + " " + b + ")";
   }
 
@@ -248,7 +248,9 @@ class ExprTranslator {
     if (f == "LTRIM" || f == "LTRIM$") return simple("ltrim", dbText, 1);
     if (f == "RTRIM" || f == "RTRIM$") return simple("rtrim", dbText, 1);
     if (f == "LEFT" || f == "LEFT$") { need(2, 2); type = dbText; return "substr(" + a[0] + ", 1, " + a[1] + ")"; }
-    if (f == "RIGHT" || f == "RIGHT$") { need(2, 2); type = dbText; return "substr(" + a[0] + ", max(length(" + a[0] + ") - (" + a[1] + ") + 1, 1))"; }
+    if (f == "RIGHT" || f == "RIGHT$") return simple("jet_right", dbText, 2);
+    if (f == "CHR" || f == "CHR$" || f == "CHRW" || f == "CHRW$") return simple("jet_chr", dbText, 1);
+    if (f == "ASC" || f == "ASCW") return simple("jet_asc", dbInteger, 1);
     if (f == "MID" || f == "MID$") { need(2, 3); type = dbText; return "substr(" + a[0] + ", " + a[1] + (a.size() == 3 ? ", " + a[2] : "") + ")"; }
     if (f == "INSTR") { need(2, 3); type = dbLong; return simple("jet_instr", dbLong, a.size()); }
     if (f == "NZ") { need(1, 2); type = t[0]; return "coalesce(" + a[0] + ", " + (a.size() == 2 ? a[1] : "''") + ")"; }
