@@ -198,9 +198,11 @@ std::string QuotedText(std::string_view text) { return '"' + DoubleQuoteChars(te
 std::string BracketWildcards(std::string_view text) {
   std::string out;
   out.reserve(text.size());
+  // "!" is special only as the first character inside brackets and matches itself elsewhere;
+  // "[!]" would open a negated list instead of matching "!", so it is left alone.
   for (char c : text) {
     switch (c) {
-      case '!': case '#': case '*': case '-': case '?': case '[': case ']':
+      case '#': case '*': case '-': case '?': case '[': case ']':
         out += '[';
         out += c;
         out += ']';

@@ -36,8 +36,9 @@ dataset::TCharSet IdentifierCharSet();
 std::string DoubleQuoteChars(std::string_view text);
 // `text` between double quotes, inner double quotes doubled: a Jet text literal.
 std::string QuotedText(std::string_view text);
-// `text` with each LIKE pattern character ! # * - ? [ ] written as "[c]", so that it matches
-// itself in a LIKE pattern.
+// `text` with each LIKE pattern character # * - ? [ ] written as "[c]", so that it matches
+// itself in a LIKE pattern. "!" is copied: outside brackets it already matches itself, and
+// "[!]" would start a negated character list.
 std::string BracketWildcards(std::string_view text);
 // A number text of the locale with "." as decimal separator: each decimal separator of `fs`
 // becomes ".", each thousands separator is dropped, everything else is copied (1.234,5 gives
