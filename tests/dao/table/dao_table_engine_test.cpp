@@ -15,7 +15,10 @@
 #include "dao/dao_database.h"
 #include "dao/table/dao_table.h"
 #include "dataset/field_defs.h"
+#include "dataset/date_time_fields.h"
 #include "dataset/index_defs.h"
+#include "dataset/numeric_fields.h"
+#include "dataset/string_field.h"
 #include "engine/engine.h"
 #include "framework/application.h"
 #include "framework/exception.h"
@@ -221,7 +224,19 @@ TEST_F(DaoTableOnEngine, BookmarksReturnToTheirRecord) {
 }
 
 TEST_F(DaoTableOnEngine, EditsInsertsAndDeletesAsTheImportDoes) {
+  // The data module's persistent fields, in its order.
+  const auto add = [&](dataset::TField* field, const char* name, int size = 0) {
+    field->SetFieldName(name);
+    if (size > 0) field->SetSize(size);
+    field->SetDataSet(table_.get());
+  };
+  add(new dataset::TIntegerField(table_.get()), "Personalnr");
+  add(new dataset::TDateTimeField(table_.get()), "Geburtsdatum");
+  add(new dataset::TStringField(table_.get()), "Mitarbeiter", 255);
+  add(new dataset::TStringField(table_.get()), "Telefon", 255);
+  add(new dataset::TAutoIncField(table_.get()), "ID");
   table_->Open();
+  EXPECT_FALSE(table_->DefaultFields());
   // Pass 1: change the birthday of an existing record ...
   table_->SetRecNo(3);
   table_->BeginEdit();

@@ -103,8 +103,7 @@ TEST(DaoTableSettings, ParamsFollowTheSqlText) {
   table.SQL().Add("select * from t where Jahr = :Jahr");
   ASSERT_EQ(table.Params().Count(), 1);
   table.Params().ParamByName("Jahr").SetAsInteger(2003);
-  table.SQL().Clear();
-  table.SQL().Add("select * from t where Jahr = :Jahr and Monat = :Monat");
+  table.SQL().SetText("select * from t where Jahr = :Jahr and Monat = :Monat");
   ASSERT_EQ(table.Params().Count(), 2);
   EXPECT_EQ(table.Params().ParamByName("Jahr").AsInteger(), 2003);
   EXPECT_TRUE(table.Params().ParamByName("Monat").IsNull());
