@@ -1,6 +1,7 @@
 #include "engine/recordset.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -214,15 +215,56 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<RecordSource>
   rs->updatable_ = source->keyed && !source->db->read_only && !(options & dbReadOnly) &&
                    lock_edits != dbReadOnlyLock;
   rs->lock_edits_ = lock_edits == dbPessimistic;
-  rs->BuildKeyset();
-  rs->cur_ = -1;
-  if (source->keyset->LiveCount() > 0) {
-    rs->cur_ = source->keyset->Next(-1);
-    rs->bof_ = rs->eof_ = false;
-    if (type == dbOpenForwardOnly) rs->forward_visited_ = 1;
+  if (rs->streaming()) {
+    source->keyset = std::make_shared<Keyset>();
+    rs->StartStream();
+  } else {
+    rs->BuildKeyset();
+    rs->cur_ = -1;
+    if (source->keyset->LiveCount() > 0) {
+      rs->cur_ = source->keyset->Next(-1);
+      rs->bof_ = rs->eof_ = false;
+    }
   }
   source->db->recordsets.push_back(rs);
   return rs;
+}
+
+void RecordsetImpl::StartStream() {
+  assert(streaming());
+  RecordSource& s = *source_;
+  const SelectPlan& plan = s.plan;
+  stream_.reset();
+  std::string sql = "SELECT " + plan.select_sql + plan.from_sql + plan.where_sql + plan.tail_sql + plan.order_sql +
+                    plan.limit_sql;
+  if (s.max_records > 0 && plan.limit_sql.empty()) sql += " LIMIT " + std::to_string(s.max_records);
+  std::vector<Slot> slots = plan.select_slots;
+  for (auto* part : {&plan.from_slots, &plan.where_slots, &plan.tail_slots, &plan.order_slots})
+    slots.insert(slots.end(), part->begin(), part->end());
+  stream_ = std::make_unique<Statement>(s.db->connection->Prepare(sql));
+  stream_->BindAll(BindSlots(slots, s.parameters));
+  forward_visited_ = 0;
+  bof_ = false;
+  eof_ = false;
+  StreamNext();
+  if (eof_) bof_ = true;  // an empty set
+}
+
+void RecordsetImpl::StreamNext() {
+  assert(streaming());
+  if (stream_ == nullptr || !stream_->Step()) {
+    stream_.reset();
+    eof_ = true;
+    cur_ = -1;
+    stream_row_.clear();
+    return;
+  }
+  const int n = stream_->ColumnCount();
+  stream_row_.resize(n);
+  for (int k = 0; k < n; ++k) stream_row_[k] = stream_->Column(k);
+  ++forward_visited_;
+  cur_ = 0;
+  bof_ = eof_ = false;
 }
 
 void RecordsetImpl::BuildKeyset() {
@@ -319,9 +361,15 @@ void RecordsetImpl::CheckCurrent() {
 void RecordsetImpl::MoveFirst() {
   CheckOpen();
   LeaveEdit();
+  if (streaming()) {
+    // Only a set that still stands on its first record is there already.
+    if (bof_ && eof_)
+      Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
+    if (forward_visited_ > 1 || eof_)
+      Raise(err::kNotSupported, "A forward-only recordset cannot move back to its first record.");
+    return;
+  }
   Keyset& k = *source_->keyset;
-  if (type_ == dbOpenForwardOnly && forward_visited_ > 1)
-    Raise(err::kNotSupported, "A forward-only recordset cannot move back to its first record.");
   if (k.LiveCount() == 0) {
     AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
@@ -332,18 +380,37 @@ void RecordsetImpl::MoveFirst() {
 void RecordsetImpl::MoveLast(const Variant&) {
   CheckOpen();
   LeaveEdit();
+  if (streaming()) {
+    if (eof_)
+      Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is at its end.");
+    // Read to the end, keeping the last record.
+    std::vector<Cell> last = stream_row_;
+    while (stream_ != nullptr) {
+      StreamNext();
+      if (!eof_) last = stream_row_;
+    }
+    stream_row_ = std::move(last);
+    cur_ = 0;
+    bof_ = eof_ = false;
+    return;
+  }
   Keyset& k = *source_->keyset;
   if (k.LiveCount() == 0) {
     AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
   }
-  if (type_ == dbOpenForwardOnly) forward_visited_ = k.LiveCount();
   GoTo(k.Previous(k.Size()));
 }
 
 void RecordsetImpl::MoveNext() {
   CheckOpen();
   LeaveEdit();
+  if (streaming()) {
+    if (eof_)
+      Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is at its end.");
+    StreamNext();
+    return;
+  }
   Keyset& k = *source_->keyset;
   if (k.LiveCount() == 0 && !bof_ && !eof_) {
     // The last record was deleted while current: the set is empty now, which is no error.
@@ -362,7 +429,6 @@ void RecordsetImpl::MoveNext() {
     cached_entry_ = -1;
     return;
   }
-  if (type_ == dbOpenForwardOnly) ++forward_visited_;
   GoTo(next);
 }
 
@@ -400,6 +466,14 @@ int32_t RecordsetImpl::Rank(int32_t entry) const {
 
 void RecordsetImpl::Move(int32_t rows, const Variant& start) {
   CheckOpen();
+  if (streaming()) {
+    if (!start.IsClear()) Raise(err::kNotSupported, "A forward-only recordset has no bookmarks to move from.");
+    CheckCurrent();
+    if (rows < 0) Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
+    if (rows > 0) LeaveEdit();
+    for (int32_t n = 0; n < rows && !eof_; ++n) StreamNext();
+    return;
+  }
   Keyset& k = *source_->keyset;
   int32_t from = cur_;
   if (!start.IsClear()) {
@@ -409,8 +483,6 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
     if (k.LiveCount() == 0) AfterEmptyMove();
     CheckCurrent();
   }
-  if (type_ == dbOpenForwardOnly && rows < 0)
-    Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
   if (rows == 0) {
     // Re-read the current record.
     LeaveEdit();
@@ -436,20 +508,20 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
     eof_ = true;
     bof_ = false;
     cur_ = k.Size();
-    if (type_ == dbOpenForwardOnly) forward_visited_ = k.LiveCount();
     return;
   }
-  if (type_ == dbOpenForwardOnly) forward_visited_ = static_cast<int32_t>(target) + 1;
   GoTo(k.EntryAt(static_cast<int32_t>(target)));
 }
 
 bool RecordsetImpl::Bof() {
   CheckOpen();
+  if (streaming()) return bof_;
   return bof_ || source_->keyset->LiveCount() == 0;
 }
 
 bool RecordsetImpl::Eof() {
   CheckOpen();
+  if (streaming()) return eof_;
   return eof_ || source_->keyset->LiveCount() == 0;
 }
 
@@ -490,6 +562,7 @@ float RecordsetImpl::PercentPosition() {
 
 void RecordsetImpl::SetPercentPosition(float percent) {
   CheckOpen();
+  if (streaming()) Raise(err::kNotSupported, "A forward-only recordset has no PercentPosition.");
   if (percent < 0 || percent > 100) Raise(err::kInvalidArgument, "PercentPosition must be between 0 and 100.");
   const int32_t n = source_->keyset->LiveCount();
   if (n == 0) return;
@@ -782,6 +855,7 @@ void RecordsetImpl::FillWindow() {
 
 const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   CheckCurrent();
+  if (streaming()) return stream_row_;
   const Keyset& k = *source_->keyset;
   if (cur_ >= k.Size() || !k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
@@ -962,18 +1036,17 @@ void RecordsetImpl::Delete() {
 void RecordsetImpl::Requery(const Variant&) {
   CheckOpen();
   LeaveEdit();
+  if (streaming()) {
+    StartStream();
+    return;
+  }
   auto fresh = std::make_shared<RecordSource>(*source_);
   source_ = fresh;
   BuildKeyset();
   cached_entry_ = -1;
   last_modified_ = -1;
-  forward_visited_ = 0;
-  if (source_->keyset->LiveCount() > 0) {
-    GoTo(source_->keyset->Next(-1));
-    forward_visited_ = 1;
-  } else {
-    AfterEmptyMove();
-  }
+  if (source_->keyset->LiveCount() > 0) GoTo(source_->keyset->Next(-1));
+  else AfterEmptyMove();
 }
 
 Variant RecordsetImpl::GetRows(const Variant& rows) {
@@ -981,7 +1054,7 @@ Variant RecordsetImpl::GetRows(const Variant& rows) {
   const int32_t wanted = IntArg(rows, 1);
   std::vector<Variant> fields(FieldCount());
   std::vector<std::vector<Variant>> columns(FieldCount());
-  for (int32_t n = 0; n < wanted && !eof_ && !bof_ && source_->keyset->LiveCount() > 0; ++n) {
+  for (int32_t n = 0; n < wanted && !eof_ && !bof_ && (streaming() || source_->keyset->LiveCount() > 0); ++n) {
     for (int k = 0; k < FieldCount(); ++k) columns[k].push_back(FieldValue(k));
     MoveNext();
   }
@@ -1020,6 +1093,8 @@ std::shared_ptr<dao::Properties> RecordsetImpl::Properties() {
 void RecordsetImpl::Close() {
   CheckOpen();
   closed_ = true;
+  stream_.reset();
+  stream_row_.clear();
   fields_.reset();
 }
 

@@ -1,14 +1,16 @@
 // The engine's recordsets. Tables (type 1) and dynasets (type 2) over one base table hold a
 // keyset of row ids and read a record's values by row id when it becomes current, so changes by
-// others are seen and a record deleted by another answers 3167. Snapshots (type 4) and
-// forward-only sets (type 8), and every select over several tables or with grouping, hold their
-// rows in memory and are read-only. Bookmarks are keyset entries + 1 as 4 bytes, shared by clones.
+// others are seen and a record deleted by another answers 3167. Snapshots (type 4), and every
+// select over several tables or with grouping, hold their rows in memory and are read-only.
+// Forward-only sets (type 8) stream: one open statement and the current row, nothing more.
+// Bookmarks are keyset entries + 1 as 4 bytes, shared by clones.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "dao/dao_constants.h"
 #include "dao/dao_interfaces.h"
 #include "engine/database_core.h"
 #include "engine/keyset.h"
@@ -116,6 +118,12 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   void Find(const std::string& criteria, int direction);
   void BuildKeyset();
   void CheckUpdatable(const char* operation);
+  // Forward-only streaming: StartStream runs the select and stands on its first row (or at
+  // BOF and EOF when there is none); StreamNext steps to the next row or to EOF. The statement
+  // is given back as soon as it is exhausted, and by Close.
+  bool streaming() const { return type_ == dao::dbOpenForwardOnly; }
+  void StartStream();
+  void StreamNext();
   int32_t Rank(int32_t entry) const;  // position for comparisons: live entries before *2, +1 live
 
   std::shared_ptr<RecordSource> source_;
@@ -126,6 +134,8 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   bool bof_ = true, eof_ = true;
   int32_t cur_ = -1;
   int32_t forward_visited_ = 0;  // forward-only: records passed so far
+  std::unique_ptr<Statement> stream_;  // forward-only: the running select, until exhausted
+  std::vector<Cell> stream_row_;       // forward-only: the current record
   bool no_match_ = false;
   int edit_mode_ = 0;
   int32_t edit_entry_ = -1;

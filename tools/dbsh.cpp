@@ -38,7 +38,7 @@ bool StartsWithWord(const std::string& line, const char* word) {
 }
 
 void PrintRecords(dao::Database& db, const std::string& sql) {
-  auto rs = db.OpenRecordset(sql, Variant(dao::dbOpenSnapshot));
+  auto rs = db.OpenRecordset(sql, Variant(dao::dbOpenForwardOnly));  // streams: any size of result
   auto fields = rs->Fields();
   const int n = fields->Count();
   std::vector<std::shared_ptr<dao::Field>> list;
