@@ -527,7 +527,15 @@ int TUxDaoTable::TranslateText(const char* src, char* dest, bool to_oem) {
   if (!translation_) return length;
   if (src == nullptr || src == dest || dest == nullptr) return 0;
   // Internal text is UTF-8: "OEM" is code page 850 and "ANSI" the UTF-8 text itself.
-  const std::string converted = to_oem ? framework::Utf8ToOem850(src) : framework::Oem850ToUtf8(src);
+  std::string converted = to_oem ? framework::Utf8ToOem850(src) : framework::Oem850ToUtf8(src);
+  // `dest` is only known to hold the source's length: a longer result is cut there, at the
+  // start of a UTF-8 sequence, instead of writing past its end.
+  const size_t room = std::strlen(src);
+  if (converted.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(converted[cut]) & 0xC0) == 0x80) --cut;
+    converted.resize(cut);
+  }
   std::memcpy(dest, converted.c_str(), converted.size() + 1);
   return static_cast<int>(converted.size());
 }

@@ -2,6 +2,7 @@
 // clears, the parameters that follow the SQL text, and the form file.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -171,6 +172,24 @@ TEST(DaoTableSettings, FormFileKeepsParametersAndIgnoresTheVersion) {
   auto* again = dynamic_cast<TUxDaoTable*>(copy.FindComponent("Query"));
   ASSERT_NE(again, nullptr);
   EXPECT_TRUE(again->Params().IsEqual(query->Params()));
+}
+
+TEST(DaoTableSettings, TranslationNeverWritesPastTheSourceLength) {
+  TUxDaoTable table(nullptr);
+  char dest[8] = "xxxxxxx";
+  EXPECT_EQ(table.TranslateText("abc", dest, true), 3);  // without Translation: a copy
+  EXPECT_STREQ(dest, "abc");
+  table.SetTranslation(true);
+  // Four OEM bytes of 128 and above become eight UTF-8 bytes; the result is cut to four.
+  const char oem[] = "\x81\x84\x94\xe1";
+  char out[5] = {};
+  std::memcpy(out, oem, 5);
+  char target[5] = {};
+  std::memcpy(target, oem, 5);
+  const int length = table.TranslateText(out, target, false);
+  EXPECT_EQ(length, 4);
+  EXPECT_STREQ(target, "\xc3\xbc\xc3\xa4");  // "üä"
+  EXPECT_EQ(table.TranslateText(out, out, false), 0);
 }
 
 }  // namespace
