@@ -1,5 +1,6 @@
 #include "app/data_module.h"
 
+#include "dataset/dataset_form_classes.h"
 #include "framework/exception.h"
 #include "framework/form_classes.h"
 #include "framework/form_reader.h"
@@ -15,17 +16,38 @@ namespace {
 const bool kRegistered = [] {
   framework::RegisterComponentClass({"TData", "TComponent", nullptr, {}});
   dao::RegisterUxDaoDatabaseClass();
+  dao::RegisterUxDaoTableClass();
+  dataset::RegisterDatasetClasses();
   return true;
 }();
+
+}  // namespace
+
+namespace {
+
+// The component `name` of class T below `owner`; a form without it is a build mistake.
+template <class T>
+T* Part(const framework::TComponent& owner, const std::string& name) {
+  T* part = dynamic_cast<T*>(owner.FindComponent(name));
+  if (part == nullptr)
+    throw framework::EComponentError("The data module's form has no component " + name);
+  return part;
+}
 
 }  // namespace
 
 TData::TData(framework::TComponent* owner) : framework::TComponent(owner) {
   (void)kRegistered;
   framework::ReadComponentText(kDataModuleForm, this);
-  Datenbank = dynamic_cast<dao::TUxDaoDatabase*>(FindComponent("Datenbank"));
-  if (Datenbank == nullptr)
-    throw framework::EComponentError("The data module's form has no Datenbank connection");
+  Datenbank = Part<dao::TUxDaoDatabase>(*this, "Datenbank");
+  Fahrer1 = Part<dataset::TDataSource>(*this, "Fahrer1");
+  Fahrer = Part<dao::TUxDaoTable>(*this, "Fahrer");
+  Query = Part<dao::TUxDaoTable>(*this, "Query");
+  FahrerPersonalnr = Part<dataset::TIntegerField>(*Fahrer, "FahrerPersonalnr");
+  FahrerGeburtsdatum = Part<dataset::TDateTimeField>(*Fahrer, "FahrerGeburtsdatum");
+  FahrerMitarbeiter = Part<dataset::TStringField>(*Fahrer, "FahrerMitarbeiter");
+  FahrerTelefon = Part<dataset::TStringField>(*Fahrer, "FahrerTelefon");
+  FahrerID = Part<dataset::TAutoIncField>(*Fahrer, "FahrerID");
 }
 
 void TData::DataModuleCreate(const std::string& ini_file_name) {

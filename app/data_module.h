@@ -5,6 +5,11 @@
 #include <string>
 
 #include "dao/dao_database.h"
+#include "dao/table/dao_table.h"
+#include "dataset/data_source.h"
+#include "dataset/date_time_fields.h"
+#include "dataset/numeric_fields.h"
+#include "dataset/string_field.h"
 #include "framework/component.h"
 
 namespace app {
@@ -33,6 +38,18 @@ class TData : public framework::TComponent {
 
   // The program's database connection; closed until DataModuleCreate connects it.
   dao::TUxDaoDatabase* Datenbank = nullptr;
+  // A data source on Fahrer (no control is bound to it).
+  dataset::TDataSource* Fahrer1 = nullptr;
+  // The birthday table "Geburtstag" as a dynaset; closed until the import opens it.
+  dao::TUxDaoTable* Fahrer = nullptr;
+  // Fahrer's persistent fields, in the order of its field list.
+  dataset::TIntegerField* FahrerPersonalnr = nullptr;
+  dataset::TDateTimeField* FahrerGeburtsdatum = nullptr;
+  dataset::TStringField* FahrerMitarbeiter = nullptr;
+  dataset::TStringField* FahrerTelefon = nullptr;
+  dataset::TAutoIncField* FahrerID = nullptr;
+  // A second table on an SQL text; nothing opens it.
+  dao::TUxDaoTable* Query = nullptr;
 
  private:
   // Sets the configured database and password (allowed only while disconnected) and connects.

@@ -51,6 +51,36 @@ TEST_F(DataModuleTest, TheFormGivesTheConnectionItsSettingsClosed) {
   EXPECT_EQ(60, data.Datenbank->QueryTimeout());
 }
 
+TEST_F(DataModuleTest, FahrerIsTheBirthdayTableWithItsFieldsInOrder) {
+  const std::string db = Database("Geb.mdb");
+  {
+    auto engine = std::dynamic_pointer_cast<dao::DBEngine>(framework::CreateOleObject("DAO.DBEngine.36"));
+    auto database = engine->OpenDatabase(db);
+    database->Execute("CREATE TABLE Geburtstag (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, "
+                      "Mitarbeiter TEXT(255), Geburtsdatum DATETIME, Telefon TEXT(255), Personalnr LONG)");
+    database->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Personalnr) "
+                      "VALUES (\"M\xC3\xBCller\", #12/24/1970#, 4711)");
+    database->Close();
+  }
+  TData data(nullptr);
+  EXPECT_EQ(data.Fahrer, data.Fahrer1->DataSet());
+  EXPECT_EQ(data.Datenbank, data.Fahrer->Database());
+  EXPECT_EQ("Geburtstag", data.Fahrer->TableName());
+  EXPECT_EQ(2, data.Fahrer->TableType());
+  EXPECT_EQ(3, data.Fahrer->LockType());
+  EXPECT_FALSE(data.Fahrer->Active());
+  EXPECT_EQ("select * from tarvikfahrer", data.Query->SQL().Text("").substr(0, 26));
+  data.DataModuleCreate(Ini("[DB]\nMain=" + db + "\n"));
+  data.Fahrer->Open();
+  ASSERT_EQ(5, data.Fahrer->FieldCount());
+  const char* order[] = {"Personalnr", "Geburtsdatum", "Mitarbeiter", "Telefon", "ID"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(order[i], data.Fahrer->Fields()[i]->FieldName());
+  EXPECT_EQ(4711, data.FahrerPersonalnr->AsInteger());
+  EXPECT_EQ("M\xC3\xBCller", data.FahrerMitarbeiter->AsString());
+  EXPECT_TRUE(data.FahrerID->ReadOnly());
+  EXPECT_FALSE(data.Query->Active());
+}
+
 TEST_F(DataModuleTest, ReadsTheFourValuesAndConnects) {
   const std::string db = Database("Geb.mdb");
   TData data(nullptr);
