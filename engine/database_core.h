@@ -21,7 +21,7 @@ struct DatabaseCore {
   bool closed = false;
   int32_t query_timeout = 60;
   int32_t records_affected = 0;
-  // Bumped by DBEngine.Idle(dbRefreshCache): recordsets drop the rows they hold.
+  // Bumped by DBEngine.Idle(dbRefreshCache) and by rollbacks: recordsets drop the rows they hold.
   int64_t cache_epoch = 0;
   std::unique_ptr<Connection> connection;
   std::unique_ptr<Catalog> catalog;
@@ -39,6 +39,7 @@ struct DatabaseCore {
       f();
       connection->Exec("RELEASE op");
     } catch (...) {
+      ++cache_epoch;  // rows read meanwhile may show what is undone now
       try {
         connection->Exec("ROLLBACK TO op; RELEASE op");
       } catch (...) {

@@ -94,7 +94,12 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
   void Rollback() override {
     CheckOpen();
     if (transaction_depth_ == 0) Raise(err::kTransactionState, "Rollback without BeginTrans.");
-    for (auto& db : OpenDatabases()) CoreOf(db)->connection->Exec("ROLLBACK TO ws; RELEASE ws");
+    for (auto& db : OpenDatabases()) {
+      auto core = CoreOf(db);
+      core->connection->Exec("ROLLBACK TO ws; RELEASE ws");
+      // Records read inside the transaction may show changes that are gone now.
+      ++core->cache_epoch;
+    }
     --transaction_depth_;
   }
   void Close() override {

@@ -363,5 +363,74 @@ TEST_F(EngineTest, ForwardOnlyOnAnEmptySetAndADatabaseClosedUnderIt) {
   rs.reset();
 }
 
+TEST_F(EngineTest, TransactionsAndTheRecordsARecordsetShows) {
+  CreateBirthdays(5);
+  auto rs = db_->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
+  rs->Move(1);
+  EXPECT_EQ(rs->Fields()->Item("Telefon")->Value().ToString(), "0711-1");
+  // A rolled-back edit is not shown afterwards, even for the record read inside the transaction.
+  ws_->BeginTrans();
+  rs->Edit();
+  rs->Fields()->Item("Telefon")->SetValue(Variant("zurück"));
+  rs->Update();
+  EXPECT_EQ(rs->Fields()->Item("Telefon")->Value().ToString(), "zurück");
+  rs->MoveNext();
+  rs->MovePrevious();
+  ws_->Rollback();
+  EXPECT_EQ(rs->Fields()->Item("Telefon")->Value().ToString(), "0711-1");
+  rs->MoveNext();
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Fields()->Item("Telefon")->Value().ToString(), "0711-1");
+  // A record added in a rolled-back transaction is gone: its entry answers 3167.
+  ws_->BeginTrans();
+  rs->AddNew();
+  rs->Fields()->Item("Personalnr")->SetValue(Variant(4711));
+  rs->Update();
+  const Variant added = rs->LastModified();
+  ws_->Rollback();
+  EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(added); Nr(rs); }), err::kRecordDeleted);
+  EXPECT_EQ(db_->TableDefs()->Item("Geburtstag")->RecordCount(), 5);
+  // Committed work stays.
+  ws_->BeginTrans();
+  rs->MoveFirst();
+  rs->Delete();
+  ws_->CommitTrans();
+  EXPECT_EQ(db_->TableDefs()->Item("Geburtstag")->RecordCount(), 4);
+  EXPECT_EQ(ErrorOf([&] { ws_->CommitTrans(); }), err::kTransactionState);
+}
+
+TEST_F(EngineTest, ChangesThroughAnotherConnectionAreSeenOnReading) {
+  CreateBirthdays(5);
+  auto other = ws_->OpenDatabase(Path("geb.db"));
+  auto rs = db_->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
+  auto snap = db_->OpenRecordset("Geburtstag", Variant(dbOpenSnapshot));
+  EXPECT_EQ(Nr(rs), 1000);
+  rs->MoveNext();  // a walk reads ahead
+  other->Execute("UPDATE Geburtstag SET Personalnr = 2002 WHERE Personalnr = 1002");
+  other->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1003");
+  // Move(0) re-reads; the engine's read-ahead is dropped by Idle(dbRefreshCache).
+  engine_->Idle(Variant(dbRefreshCache));
+  rs->MoveNext();
+  EXPECT_EQ(Nr(rs), 2002);
+  rs->MoveNext();
+  EXPECT_EQ(ErrorOf([&] { Nr(rs); }), err::kRecordDeleted);
+  rs->MoveFirst();
+  other->Execute("UPDATE Geburtstag SET Personalnr = 3000 WHERE Personalnr = 1000");
+  rs->Move(0);
+  EXPECT_EQ(Nr(rs), 3000);
+  // A snapshot keeps what it read.
+  snap->Move(2);
+  EXPECT_EQ(Nr(snap), 1002);
+  snap->MoveNext();
+  EXPECT_EQ(Nr(snap), 1003);
+  // An edit of a record that another deleted meanwhile fails at Update with 3167, not silently.
+  rs->MoveLast();
+  rs->Edit();
+  other->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1004");
+  rs->Fields()->Item("Telefon")->SetValue(Variant("weg"));
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), err::kRecordDeleted);
+  other->Close();
+}
+
 }  // namespace
 }  // namespace engine_test
