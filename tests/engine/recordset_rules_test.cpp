@@ -432,5 +432,46 @@ TEST_F(EngineTest, ChangesThroughAnotherConnectionAreSeenOnReading) {
   other->Close();
 }
 
+TEST_F(EngineTest, FilterSortAndCloneOnSnapshotsAndNarrowedSets) {
+  CreateBirthdays(10);
+  auto snap = db_->OpenRecordset("SELECT * FROM Geburtstag WHERE Personalnr >= 1002", Variant(dbOpenSnapshot));
+  snap->SetFilter("Personalnr < 1006 OR Mitarbeiter LIKE '*9'");
+  snap->SetSort("Geburtsdatum DESC");
+  auto narrowed = snap->OpenRecordset();
+  EXPECT_EQ(narrowed->Type(), dbOpenSnapshot);  // a snapshot's child is a snapshot
+  EXPECT_FALSE(narrowed->Updatable());
+  std::string order;
+  for (; !narrowed->Eof(); narrowed->MoveNext()) order += std::to_string(Nr(narrowed) - 1000) + " ";
+  EXPECT_EQ(order, "9 5 4 3 2 ");  // the source's WHERE and the filter both hold
+  // A narrowed set of a narrowed set keeps both filters; a forward-only child streams them.
+  narrowed->SetFilter("Personalnr <> 1004");
+  auto twice = narrowed->OpenRecordset(Variant(dbOpenForwardOnly));
+  order.clear();
+  for (; !twice->Eof(); twice->MoveNext()) order += std::to_string(Nr(twice) - 1000) + " ";
+  EXPECT_EQ(order, "9 5 3 2 ");
+  // Clones of a snapshot share its rows and bookmarks, each with its own position.
+  auto clone = snap->Clone();
+  EXPECT_EQ(clone->RecordCount(), 8);
+  clone->MoveLast();
+  snap->SetBookmark(clone->Bookmark());
+  EXPECT_EQ(Nr(snap), 1009);
+  auto clone2 = clone->Clone();
+  clone2->MoveFirst();
+  EXPECT_EQ(Nr(clone2), 1002);
+  EXPECT_EQ(Nr(clone), 1009);
+  // After Requery the original has a new keyset; its old bookmarks stay good on the clones.
+  const Variant mark = snap->Bookmark();
+  snap->Requery();
+  clone->SetBookmark(mark);
+  EXPECT_EQ(Nr(clone), 1009);
+  // Filter and Sort do not apply to table-type recordsets; Sort text is checked when set.
+  auto table = db_->OpenRecordset("Geburtstag", Variant(dbOpenTable));
+  EXPECT_EQ(ErrorOf([&] { table->SetFilter("Personalnr > 1"); }), err::kNotSupported);
+  auto dyn = db_->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
+  EXPECT_NE(ErrorOf([&] { dyn->SetSort("Personalnr DESC,"); }), 0);
+  dyn->SetSort("Unbekannt");
+  EXPECT_EQ(ErrorOf([&] { dyn->OpenRecordset(); }), err::kUnknownName);
+}
+
 }  // namespace
 }  // namespace engine_test
