@@ -451,6 +451,71 @@ class TUxDaoTable : public dataset::TDataSet, public IOpenTable {
   // The bookmark map (IndexList/BookmarkList): record index -> bookmark and back.
   std::map<int32_t, int32_t> bookmark_of_index_;
   std::unordered_map<int32_t, int32_t> index_of_bookmark_;
+
+  // ---- Searching: Locate, the find operations and Lookup (dao_table_search.cpp) ----
+ public:
+  // Makes current the first record whose `key_fields` (names separated by ";") equal
+  // `key_values` (one value, or an array with one element per name; Null or the text "NULL"
+  // stands for a null field). A table-type recordset is searched with Seek on an index chosen by
+  // the key fields (or IndexName), other recordsets with FindFirst on a clone; the dataset moves
+  // only when a record is found. False, without moving and without error, on an empty dataset,
+  // while a filter handler is active, or without a connected database. A different number of
+  // names and values raises EDatabaseError; a table-type recordset without a usable index raises
+  // "Index Property is Empty!...".
+  bool Locate(const std::string& key_fields, const framework::Variant& key_values,
+              dataset::TLocateOptions options) override;
+  // The first, last, next or previous record (from the current one) whose key fields match, by
+  // the recordset's own Find methods on a clone; a match becomes the current record, otherwise
+  // nothing moves. False without error on an empty dataset, while a filter handler is active and
+  // on a recordset without bookmarks. Unknown field names raise the field lookup's error; DAO
+  // errors (a table-type recordset has no Find) pass on.
+  bool FindFirstMatch(const std::string& key_fields, const framework::Variant& key_values,
+                      dataset::TLocateOptions options = 0);
+  bool FindLastMatch(const std::string& key_fields, const framework::Variant& key_values,
+                     dataset::TLocateOptions options = 0);
+  bool FindNextMatch(const std::string& key_fields, const framework::Variant& key_values,
+                     dataset::TLocateOptions options = 0);
+  bool FindPriorMatch(const std::string& key_fields, const framework::Variant& key_values,
+                      dataset::TLocateOptions options = 0);
+  // Stores the key that the dataset's FindFirst, FindLast, FindNext and FindPrior search for.
+  void SetFindKey(const std::string& key_fields, const framework::Variant& key_values,
+                  dataset::TLocateOptions options = 0);
+  // The values of `result_fields` (";"-separated) of the first record whose key fields equal
+  // the key values: one value for one name, an array from 0 otherwise; the Boolean false when no
+  // record matches or the dataset is empty. The database engine searches a second recordset
+  // opened with a temporary Filter, so the dataset's record, buffers and state stay as they are.
+  // Raises EDatabaseError for a count mismatch, no result fields or an unknown result field,
+  // before anything is changed.
+  framework::Variant Lookup(const std::string& key_fields, const framework::Variant& key_values,
+                            const std::string& result_fields) override;
+  // The name of an index definition whose fields cover `fields` (";"-separated, a leading "!"
+  // asks for an index of exactly those fields); empty unless TableType is 1 and IndexDefs is not
+  // empty. In loose mode an index that starts with one of the fields is preferred.
+  std::string IndexForFields(const std::string& fields);
+  // The 0-based record number of `bookmark` found by walking `recordset` from an estimate of its
+  // position; -1 when UseGetRecNo is false. Moves `recordset`.
+  int32_t RecordNumberOfBookmark(const std::shared_ptr<Recordset>& recordset, int32_t bookmark);
+
+ protected:
+  // The dataset's find hook: the stored find key searched from the start or end (restart) or
+  // from the current record, forward or backward.
+  bool FindRecordByKey(bool restart, bool go_forward) override;
+
+ private:
+  // direction: 1 FindFirst, 2 FindLast, 3 FindNext, 4 FindPrevious.
+  bool FindMatch(const std::string& key_fields, const framework::Variant& key_values,
+                 int direction, dataset::TLocateOptions options);
+  // Makes the record the clone stands on the dataset's current record.
+  bool MoveToClonedRecord(const std::shared_ptr<Recordset>& clone, bool by_position,
+                          dataset::TResyncOptions resync);
+  bool SeekForLocate(const std::vector<std::string>& names, const std::vector<std::string>& values,
+                     const std::string& index_name, dataset::TLocateOptions options,
+                     bool by_position);
+  bool ScanForLocate(const std::vector<std::string>& names, const std::vector<std::string>& values,
+                     dataset::TLocateOptions options, int32_t p0);
+  std::string find_key_fields_;
+  framework::Variant find_key_values_ = framework::Variant::Null();
+  dataset::TLocateOptions find_options_ = 0;
 };
 
 // Makes TUxDaoTable known to the form reader with its stored properties, "ParamData" included
