@@ -145,6 +145,14 @@ TEST_F(DaoTableSearch, FindFirstMatchMakesTheFoundRecordCurrentForTheImportsEdit
   EXPECT_FALSE(table_->FindNextMatch("Personalnr", Variant("1002"), 0));
   EXPECT_TRUE(table_->FindPriorMatch("Personalnr", Variant("1002"), 0));
   EXPECT_EQ(Number(), 1002);
+  // Searching onward straight after an insert starts from the new record, which stands at the
+  // end of the recordset although it was inserted in the middle.
+  table_->InsertValues({Variant(), Variant("Neuer"), Variant(framework::EncodeDate(1981, 1, 2)),
+                        Variant("gleich"), Variant("4712")});
+  EXPECT_FALSE(table_->FindNextMatch("Telefon", Variant("gleich"), 0));
+  EXPECT_EQ(Number(), 4712);
+  ASSERT_TRUE(table_->FindPriorMatch("Telefon", Variant("gleich"), 0));
+  EXPECT_EQ(Number(), 1004);
 }
 
 TEST_F(DaoTableSearch, SearchesOnAnEmptyTableReportNoMatchWithoutError) {
@@ -257,31 +265,33 @@ TEST_F(DaoTableSearch, LocateOnADynasetMovesOnlyWhenItFinds) {
 }
 
 TEST_F(DaoTableSearch, LocateOnATableTypeRecordsetSeeksOnAnIndex) {
+  // Personalnr runs against the order of ID: 2000 (Name 0) down to 1995 (Name 5).
+  database_->CoreDatabase()->Execute("UPDATE Geburtstag SET Personalnr = 3000 - Personalnr");
   table_->SetTableType(dbOpenTable);
   table_->SetIndexName("PrimaryKey");
   table_->Open();
   ASSERT_GT(table_->IndexDefs().Count(), 0);
   // AutoFindIndex picks the index of the key field although IndexName names another one; the
   // record found in that index's order is the one that becomes current in the table's order.
-  ASSERT_TRUE(table_->Locate("Personalnr", Variant(1003), 0));
-  EXPECT_EQ(Number(), 1003);
+  ASSERT_TRUE(table_->Locate("Personalnr", Variant(1997), 0));
+  EXPECT_EQ(Number(), 1997);
   EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 3");
   EXPECT_EQ(table_->RecNo(), 4);
   table_->GoNext();
-  EXPECT_EQ(Number(), 1004);
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 4");
 
   // One key field of a two-field index: a ">=" seek, which must not stop at a record that only
   // comes after the key.
   ASSERT_TRUE(table_->Locate("Mitarbeiter", Variant("name 2"), 0));
-  EXPECT_EQ(Number(), 1002);
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 2");
   EXPECT_FALSE(table_->Locate("Mitarbeiter", Variant("Name 25"), 0));
-  EXPECT_EQ(Number(), 1002);
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 2");
   ASSERT_TRUE(table_->Locate("Mitarbeiter", Variant("Name 4"), dataset::loPartialKey));
-  EXPECT_EQ(Number(), 1004);
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 4");
   EXPECT_FALSE(table_->Locate("Mitarbeiter", Variant("Nbme"), dataset::loPartialKey));
   ASSERT_TRUE(table_->Locate("Telefon;Mitarbeiter",
                              Variant::Array({Variant("gleich"), Variant("Name 4")}), 0));
-  EXPECT_EQ(Number(), 1004);
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 4");
 
   // A field no index covers: IndexName is used, which does not hold the key.
   table_->SetAutoFindIndex(false);
@@ -289,10 +299,10 @@ TEST_F(DaoTableSearch, LocateOnATableTypeRecordsetSeeksOnAnIndex) {
   EXPECT_EQ(MessageOf([&] { table_->Locate("Geburtsdatum", Variant(20001.0), 0); }),
             "Index Property is Empty!\r\nYou must set an index before using Locate with StandardTables");
   // Without AutoFindIndex an empty IndexName still falls back to an index by the fields.
-  ASSERT_TRUE(table_->Locate("Personalnr", Variant(1001), 0));
-  EXPECT_EQ(Number(), 1001);
+  ASSERT_TRUE(table_->Locate("Personalnr", Variant(1999), 0));
+  EXPECT_EQ(table_->FieldNamed("Mitarbeiter").AsString(), "Name 1");
   // The find operations have no Find on a table-type recordset: DAO's error passes on.
-  EXPECT_THROW(table_->FindFirstMatch("Personalnr", Variant("1001"), 0), framework::EOleException);
+  EXPECT_THROW(table_->FindFirstMatch("Personalnr", Variant("1999"), 0), framework::EOleException);
 }
 
 TEST_F(DaoTableSearch, IndexForFieldsChoosesByCoverage) {
@@ -381,6 +391,20 @@ TEST_F(DaoTableSearch, LookupOfACalculatedFieldComputesItForTheFoundRecord) {
   EXPECT_EQ(number->AsInteger(), 1000);
   EXPECT_EQ(twice->AsInteger(), 2000);
   EXPECT_EQ(table_->State(), dataset::stBrowse);
+}
+
+// A forward-only recordset has no bookmarks: Locate walks it instead, and the find operations
+// find nothing.
+TEST_F(DaoTableSearch, WithoutBookmarksLocateWalksTheRecordset) {
+  table_->SetTableType(dbOpenForwardOnly);
+  table_->Open();
+  ASSERT_FALSE(table_->BookmarksSupported());
+  EXPECT_FALSE(table_->FindFirstMatch("Personalnr", Variant("1003"), 0));
+  CountScrolls();
+  ASSERT_TRUE(table_->Locate("Mitarbeiter", Variant("*ME 3*"),
+                             dataset::loPartialKey | dataset::loCaseInsensitive));
+  EXPECT_EQ(Number(), 1003);
+  EXPECT_EQ(after_scroll_, 1);
 }
 
 }  // namespace
