@@ -119,10 +119,13 @@ int main(int argc, char** argv) {
                                    : options.config_file;
   application.ProcessUserAction([&] { data->DataModuleCreate(ini_file); });
 
-  // 4. The import window, shown maximised inside the main window.
+  // 4. The import window, shown maximised inside the main window; showing it starts the
+  // unattended run when the configured import file exists.
   import::ImportSettings settings;
   settings.StartImport = data->StartImport;
   settings.ImportFile = data->ImportFile;
+  settings.Table = data->Fahrer;
+  settings.ProtocolFolder = application.ExeFolder();
   auto* import_window = new import::Tfgeburtstage(main_window.ClientArea, settings);
   main_window.ClientArea->addSubWindow(import_window);
   import_window->showMaximized();
@@ -133,8 +136,8 @@ int main(int argc, char** argv) {
     });
   }
 
-  // 5. The event loop.
+  // 5. The event loop (it ends at once when the unattended run has asked the program to end).
   const int status = qapp.exec();
   app::Data = nullptr;
-  return status;
+  return application.ExitCode() != 0 ? application.ExitCode() : status;
 }

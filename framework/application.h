@@ -59,6 +59,9 @@ class TApplication {
   // Asks the program to end: sets Terminated and calls OnTerminate (the event loop's quit).
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // The exit status the program ends with (0 unless set).
+  int ExitCode() const { return exit_code_; }
+  void SetExitCode(int code) { exit_code_ = code; }
 
   std::function<void(const std::exception&)> OnException;
   std::function<void()> OnTerminate;
@@ -68,6 +71,7 @@ class TApplication {
   std::string title_;
   bool headless_ = false;
   bool terminated_ = false;
+  int exit_code_ = 0;
   int error_count_ = 0;
   StderrMessageSink stderr_sink_;
   MessageSink* sink_;

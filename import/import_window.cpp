@@ -1,6 +1,7 @@
 #include "import/import_window.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -16,9 +17,11 @@
 #include <QVBoxLayout>
 
 #include "framework/application.h"
+#include "framework/exception.h"
 #include "framework/strings.h"
 #include "import/export_loader.h"
 #include "import/grid_view_model.h"
+#include "import/synchronisation.h"
 
 namespace import {
 
@@ -49,6 +52,18 @@ QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& capti
   button->setAutoRaise(true);  // flat
   return button;
 }
+
+// The progress bar as the synchronisation sees it.
+class ProgressBarSink : public ProgressSink {
+ public:
+  explicit ProgressBarSink(QProgressBar* bar) : bar_(bar) {}
+  void SetMax(int max) override { bar_->setMaximum(max); }
+  void SetPosition(int position) override { bar_->setValue(position); }
+  void Repaint() override { bar_->repaint(); }
+
+ private:
+  QProgressBar* bar_;
+};
 
 }  // namespace
 
@@ -135,6 +150,8 @@ Tfgeburtstage::Tfgeburtstage(QWidget* parent, const ImportSettings& settings)
   Memo1Lines.OnChange = [this](framework::TStringList&) { SyncMemo(); };
   connect(btopen, &QToolButton::clicked, this,
           [this] { framework::Application().ProcessUserAction([this] { btopenClick(); }); });
+  connect(btdb, &QToolButton::clicked, this,
+          [this] { framework::Application().ProcessUserAction([this] { btdbClick(); }); });
 
   fgeburtstage = this;
   FormCreate();
@@ -165,6 +182,34 @@ void Tfgeburtstage::LoadExportFile() {
     throw;
   }
   Memo1Lines.EndUpdate();
+}
+
+void Tfgeburtstage::btdbClick() {
+  if (Settings.Table == nullptr)
+    throw framework::EDatabaseError("Keine Datenbanktabelle: die Verbindung fehlt.");
+  ProgressBarSink progress(Progress);
+  SynchroniseTable(GitterData, *Settings.Table, Memo1Lines, progress);
+  SaveProtocol(Memo1Lines, Settings.ProtocolFolder);
+}
+
+void Tfgeburtstage::FormShow() {
+  if (!framework::FileExists(Settings.ImportFile)) return;
+  FileName = Settings.ImportFile;
+  LoadExportFile();
+  btdbClick();
+  framework::Application().Terminate();
+}
+
+void Tfgeburtstage::showEvent(QShowEvent* event) {
+  QMdiSubWindow::showEvent(event);
+  if (shown_once_) return;
+  shown_once_ = true;
+  framework::TApplication& application = framework::Application();
+  if (!application.ProcessUserAction([this] { FormShow(); }) && application.Headless()) {
+    // Nobody could close the error box: end the program and say so in its exit status.
+    application.SetExitCode(1);
+    application.Terminate();
+  }
 }
 
 void Tfgeburtstage::SyncMemo() {

@@ -8,6 +8,10 @@
 #include "framework/string_list.h"
 #include "import/string_grid.h"
 
+namespace dao {
+class TUxDaoTable;
+}
+
 class QFileDialog;
 class QFrame;
 class QLineEdit;
@@ -25,6 +29,8 @@ class GridViewModel;
 struct ImportSettings {
   int32_t StartImport = 1;  // number of the first data line of the export file
   std::string ImportFile;   // export file of the unattended run ("" for none)
+  dao::TUxDaoTable* Table = nullptr;  // the birthday table (not owned)
+  std::string ProtocolFolder;         // where "Import.log" is written
 };
 
 // The filter of the file dialog, in the form the window's designer wrote it.
@@ -46,6 +52,13 @@ class Tfgeburtstage : public QMdiSubWindow {
   void LoadExportFile();
   // Sets Start1 from the configured first line, taken as a 16-bit number.
   void FormCreate();
+  // The "Import" button: synchronises the table with the grid (see SynchroniseTable), then saves
+  // the protocol as "Import.log" in the protocol folder.
+  void btdbClick();
+  // The unattended run, when the window is first shown: when the configured import file exists,
+  // loads it, imports it and ends the program. An error stops it with the error box; without a
+  // display the program then ends with exit status 1.
+  void FormShow();
 
   // The export file last chosen or configured.
   std::string FileName;
@@ -68,12 +81,14 @@ class Tfgeburtstage : public QMdiSubWindow {
  protected:
   // FormClose: the window frees itself and clears the global reference.
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void SyncMemo();
 
   GridViewModel* grid_model_;
   int memo_lines_shown_ = 0;
+  bool shown_once_ = false;
 };
 
 // The import window while it exists.

@@ -62,7 +62,9 @@ TEST_F(ImportWindowTest, FirstLineComesFromTheSettingsAsA16BitNumberWithinRange)
   const std::pair<int32_t, int> cases[] = {{1, 1}, {4, 4}, {0, 1}, {-3, 1}, {5000, 1000},
                                            {65536 + 7, 7}};
   for (const auto& [configured, shown] : cases) {
-    Tfgeburtstage w(&area, ImportSettings{configured, ""});
+    ImportSettings settings;
+    settings.StartImport = configured;
+    Tfgeburtstage w(&area, settings);
     EXPECT_EQ(shown, w.Start1->value()) << configured;
     EXPECT_EQ(QString::number(shown), w.Start->text());
   }
@@ -74,7 +76,9 @@ TEST_F(ImportWindowTest, LoadingShowsRowsHeadingsAndProtocol) {
   const std::string path = dir + "/e.csv";
   std::ofstream(path, std::ios::binary) << "x;1;M\xFCller;Jan;01.02.1970\nx;2;a;b;bad\n";
   QMdiArea area;
-  Tfgeburtstage w(&area, ImportSettings{1, ""});
+  ImportSettings settings;
+  settings.StartImport = 1;
+  Tfgeburtstage w(&area, settings);
   w.FileName = path;
   w.LoadExportFile();
   QAbstractItemModel* m = w.Gitter->model();

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "dao/dao_constants.h"
+#include "dao/dao_database.h"
+#include "dao/table/dao_table.h"
+#include "dataset/date_time_fields.h"
+#include "dataset/numeric_fields.h"
+#include "dataset/string_field.h"
+#include "engine/engine.h"
+#include "framework/com.h"
+#include "framework/exception.h"
+#include "framework/format_settings.h"
+#include "import/synchronisation.h"
+
+namespace import {
+namespace {
+
+using framework::Variant;
+
+class RecordingProgress : public ProgressSink {
+ public:
+  void SetMax(int max) override { maxima.push_back(max); }
+  void SetPosition(int position) override { last_position = position; }
+  void Repaint() override { ++repaints; }
+  std::vector<int> maxima;
+  int last_position = -1;
+  int repaints = 0;
+};
+
+struct Record {
+  int32_t number;
+  std::string birthday;  // dd.mm.yyyy
+  std::string name;
+  std::string phone;
+  bool operator==(const Record& o) const {
+    return number == o.number && birthday == o.birthday && name == o.name && phone == o.phone;
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Record& r) {
+  return os << r.number << "|" << r.birthday << "|" << r.name << "|" << r.phone;
+}
+
+class SynchronisationTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { engine::RegisterEngineClasses(); }
+
+  void SetUp() override {
+    framework::SetFormatSettings(framework::FormatSettings::German());
+    char tmpl[] = "/tmp/geb_sync_XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    path_ = dir_ + "/geburtstage.mdb";
+    auto engine =
+        std::dynamic_pointer_cast<dao::DBEngine>(framework::CreateOleObject("DAO.DBEngine.36"));
+    auto db = engine->CreateDatabase(path_);
+    db->Execute("CREATE TABLE Geburtstag (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, "
+                "Mitarbeiter TEXT(255), Geburtsdatum DATETIME, Telefon TEXT(255), Personalnr LONG)");
+    db->Execute("CREATE INDEX Personalnr ON Geburtstag (Personalnr)");
+    db->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) "
+                "VALUES (\"Meier Hans\", #12/24/1970#, \"0711 1\", 1001)");
+    db->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) "
+                "VALUES (\"Alt Anna\", #05/03/1950#, \"0711 2\", 1002)");
+    db->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) "
+                "VALUES (\"Wolf Sabine\", #01/02/1980#, \"0711 3\", 1003)");
+    db->Close();
+
+    database_ = std::make_unique<dao::TUxDaoDatabase>(nullptr);
+    database_->SetDatabase(path_);
+    database_->SetConnected(true);
+    table_ = std::make_unique<dao::TUxDaoTable>(nullptr);
+    table_->SetDatabase(database_.get());
+    table_->SetTableName("Geburtstag");
+    table_->SetTableType(2);
+    table_->SetLockType(3);
+    // The persistent fields in the order the import relies on.
+    AddField(new dataset::TIntegerField(table_.get()), "Personalnr");
+    AddField(new dataset::TDateTimeField(table_.get()), "Geburtsdatum");
+    AddField(new dataset::TStringField(table_.get()), "Mitarbeiter", 255);
+    AddField(new dataset::TStringField(table_.get()), "Telefon", 255);
+    AddField(new dataset::TAutoIncField(table_.get()), "ID");
+  }
+
+  void TearDown() override {
+    table_.reset();
+    database_.reset();
+    std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+
+  void AddField(dataset::TField* field, const std::string& name, int size = 0) {
+    field->SetFieldName(name);
+    if (size > 0) field->SetSize(size);
+    field->SetDataSet(table_.get());
+  }
+
+  // The grid as the loader leaves it: headings and one row per line.
+  void Grid(const std::vector<std::vector<std::string>>& rows) {
+    for (int c = 0; c < 4; ++c) grid_.SetCell(c, 0, "heading");
+    for (size_t r = 0; r < rows.size(); ++r)
+      for (int c = 0; c < 4; ++c) grid_.SetCell(c, static_cast<int>(r) + 1, rows[r][c]);
+    grid_.SetRowCount(static_cast<int>(rows.size()) + 1);
+  }
+
+  // The table's records ordered by personnel number.
+  std::vector<Record> Records() {
+    auto engine =
+        std::dynamic_pointer_cast<dao::DBEngine>(framework::CreateOleObject("DAO.DBEngine.36"));
+    auto db = engine->OpenDatabase(path_);
+    auto rs = db->OpenRecordset(
+        "SELECT Personalnr, Geburtsdatum, Mitarbeiter, Telefon FROM Geburtstag ORDER BY Personalnr",
+        Variant(dao::dbOpenSnapshot));
+    std::vector<Record> out;
+    for (; !rs->Eof(); rs->MoveNext()) {
+      auto f = rs->Fields();
+      const Variant date = f->Item(1)->Value();
+      out.push_back({f->Item(0)->Value().IsNull() ? -1 : f->Item(0)->Value().ToInt32(),
+                     date.IsNull() ? "" : framework::FormatDateTime("dd.mm.yyyy", date.ToDate()),
+                     f->Item(2)->Value().ToString(), f->Item(3)->Value().ToString()});
+    }
+    rs->Close();
+    db->Close();
+    return out;
+  }
+
+  std::string dir_, path_;
+  std::unique_ptr<dao::TUxDaoDatabase> database_;
+  std::unique_ptr<dao::TUxDaoTable> table_;
+  TStringGrid grid_{4, 2, 0, 1};
+  framework::TStringList protocol_;
+  RecordingProgress progress_;
+};
+
+TEST_F(SynchronisationTest, UpdatesAddsAndDeletes) {
+  protocol_.Add("Importprotokoll vom 07.12.2026");
+  Grid({
+      {"1001", "01.02.1971", "Meier Johann", "999"},  // exists: only the birthday changes
+      {"2001", "01.01.1900", "Neu Nina", "0711 9"},   // new, with the replacement date
+      {"1003", "", "Wolf Sabine", ""},                // no birthday: skipped, but kept
+      {"2002", "x1.01.1990", "Kaputt Karl", ""},      // not digits and points: skipped
+  });
+  SynchroniseTable(grid_, *table_, protocol_, progress_);
+  EXPECT_FALSE(table_->Active());
+  EXPECT_EQ((std::vector<Record>{{1001, "01.02.1971", "Meier Hans", "0711 1"},
+                                 {1003, "02.01.1980", "Wolf Sabine", "0711 3"},
+                                 {2001, "01.01.1900", "Neu Nina", "0711 9"}}),
+            Records());
+  ASSERT_EQ(2, protocol_.Count());
+  EXPECT_EQ("L\xC3\xB6sche 03.05.1950 Alt Anna / 1002", protocol_.Strings(1));
+  // The progress bar counts the grid rows, then the records before deleting.
+  EXPECT_EQ((std::vector<int>{5, 4}), progress_.maxima);
+  EXPECT_EQ(3, progress_.last_position);
+  EXPECT_EQ(8, progress_.repaints);
+
+  SaveProtocol(protocol_, dir_);
+  std::ifstream in(dir_ + "/Import.log", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ("Importprotokoll vom 07.12.2026\r\nL\xF6sche 03.05.1950 Alt Anna / 1002\r\n", bytes);
+}
+
+TEST_F(SynchronisationTest, RunningTheSameFileTwiceChangesNothingMore) {
+  Grid({{"1001", "24.12.1970", "Meier Hans", ""}, {"1002", "03.05.1950", "Alt Anna", ""},
+        {"1003", "02.01.1980", "Wolf Sabine", ""}});
+  const std::vector<Record> before = Records();
+  SynchroniseTable(grid_, *table_, protocol_, progress_);
+  SynchroniseTable(grid_, *table_, protocol_, progress_);
+  EXPECT_EQ(before, Records());
+  EXPECT_EQ(0, protocol_.Count());
+}
+
+TEST_F(SynchronisationTest, AGridWithoutPersonnelNumbersIsRefusedAndDeletesNothing) {
+  const std::vector<Record> before = Records();
+  // Before any file was loaded the grid has one empty data row; a file without data lines
+  // leaves only the heading row.
+  EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress_), framework::EDatabaseError);
+  Grid({});
+  EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress_), framework::EDatabaseError);
+  EXPECT_EQ(before, Records());
+  EXPECT_EQ(0, protocol_.Count());
+}
+
+TEST_F(SynchronisationTest, ErrorsStopTheRunAndKeepWhatWasDone) {
+  // A birthday of digits and points that is no date stops the run after the first row.
+  Grid({{"1001", "01.02.1971", "Meier Hans", ""}, {"2001", "31.02.1970", "Neu Nina", ""},
+        {"2002", "01.01.1990", "Nie Nils", ""}});
+  EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress_), framework::EConvertError);
+  EXPECT_TRUE(table_->Active());
+  std::vector<Record> records = Records();
+  ASSERT_EQ(3u, records.size());
+  EXPECT_EQ("01.02.1971", records[0].birthday);
+  table_->Close();
+
+  // A personnel number that is no integer fails when the record is inserted.
+  Grid({{"12a", "01.01.1990", "Zahl Zoe", ""}});
+  EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress_), framework::Exception);
+  EXPECT_EQ(3u, Records().size());
+  EXPECT_EQ(0, protocol_.Count());
+}
+
+}  // namespace
+}  // namespace import
