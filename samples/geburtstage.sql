@@ -8,4 +8,5 @@ INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES (
 INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES ("Größer, Ömer", #01/05/1982#, "0711 123-48", 1004)
 INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES ("Bäcker, Ülkü", #12/24/1990#, "0711 123-49", 1005)
 INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES ("Köhler, Anneliese", #05/31/1971#, NULL, 1006)
+INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES ("Ausgeschieden, Otto", #02/03/1944#, NULL, 999)
 SELECT Personalnr, Mitarbeiter, Geburtsdatum FROM Geburtstag ORDER BY Mitarbeiter

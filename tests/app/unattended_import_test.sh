@@ -10,9 +10,6 @@ fail() { echo "FAILED: $*"; exit 1; }
 
 cp "$program" "$dir/geburtstage"
 "$dbsh" --create "$dir/geburtstage.mdb" "$samples/geburtstage.sql" > /dev/null || fail "dbsh"
-"$dbsh" "$dir/geburtstage.mdb" > /dev/null <<'SQL'
-INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES ("Ausgeschieden, Otto", #02/03/1944#, NULL, 999)
-SQL
 cp "$samples/export.csv" "$dir/export.csv"
 printf '[DB]\r\nMain=%s\r\n[option]\r\nstartimport=4\r\ndatei=%s\r\n' \
   "$dir/geburtstage.mdb" "$dir/export.csv" > "$dir/geburtstage.ini"
