@@ -78,6 +78,8 @@ TUxDaoTable::TUxDaoTable(framework::TComponent* owner) : dataset::TDataSet(owner
   RegisterUxDaoTableClass();
   sql_.OnChange = [this](TStringList&) { SqlChanged(); };
   master_link_ = std::make_unique<dataset::TMasterDataLink>(this);
+  master_link_->OnMasterChange = [this] { MasterChanged(); };
+  master_link_->OnMasterDisable = [this] { MasterDisabled(); };
   const int result = framework::CoInitialize();
   if (result != framework::S_OK && result != framework::S_FALSE)
     throw EDatabaseError("Unable to init OLE objects!");
@@ -314,21 +316,6 @@ void TUxDaoTable::SetFilterText(const std::string& text) {
 void TUxDaoTable::SetOnFilterRecord(dataset::TFilterRecordEvent handler) {
   OnFilterRecord = std::move(handler);
   if (open_flag_ && filtered_) ReopenDaoRecordset();
-}
-
-dataset::TDataSource* TUxDaoTable::MasterSource() const { return master_link_->DataSource(); }
-
-void TUxDaoTable::SetMasterSource(dataset::TDataSource* source) {
-  if (source != nullptr && IsLinkedTo(source))
-    throw EDatabaseError("Circular links not allowed!");
-  if (source == nullptr) master_fields_.Clear();
-  master_link_->SetDataSource(source);
-  if (Active()) ReopenDaoRecordset();
-}
-
-void TUxDaoTable::SetMasterFields(const TStringList& lines) {
-  master_fields_.Assign(lines);
-  if (Active()) ReopenDaoRecordset();
 }
 
 void TUxDaoTable::ReopenAfterCacheChange() {

@@ -452,6 +452,41 @@ class TUxDaoTable : public dataset::TDataSet, public IOpenTable {
   std::map<int32_t, int32_t> bookmark_of_index_;
   std::unordered_map<int32_t, int32_t> index_of_bookmark_;
 
+  // ---- Master-detail linking (dao_table_master.cpp) ----
+ public:
+  // Opens the recordset again for the master's current record, without closing the previous
+  // one (the caller has): a table-name detail reads the records of the new condition, a query
+  // or SQL detail requeries its base recordset and narrows it anew. Raises when that is not
+  // possible (no master names, no base recordset) or DAO refuses; the caller then opens fully.
+  void ReopenDetailRecordset();
+
+ protected:
+  // Fills the detail's link fields of a new record from the master's record, then runs
+  // OnNewRecord.
+  void DoOnNewRecord() override;
+
+ private:
+  // Notifications of the master data link.
+  void MasterChanged();
+  void MasterDisabled();
+  // Reopens the detail for the master's current record unless something holds it back (the
+  // master inactive, in edit or with controls disabled, no link fields); goes to the first
+  // record.
+  void RefreshDetail();
+  // The master part of the opening: settles MasterIdle (opening the master when
+  // MasterAutoActivate asks for it), parses MasterFields and narrows the recordset to the
+  // master's current record.
+  void RestrictToMaster();
+  // Opens a closed master when MasterAutoActivate asks for it and settles MasterIdle.
+  void SettleMasterIdle();
+  // Parses MasterFields into the pair lists and gives the master names to the link, without the
+  // link's change notice reaching the detail.
+  void ParseMasterLink();
+  // The reopening of a changed link; a detail that cannot be opened again is closed.
+  void ReopenForLink();
+  void CloseAfterFailedOpen();
+  bool master_notices_held_ = false;
+
   // ---- Searching: Locate, the find operations and Lookup (dao_table_search.cpp) ----
  public:
   // Makes current the first record whose `key_fields` (names separated by ";") equal

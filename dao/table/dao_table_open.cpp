@@ -103,7 +103,11 @@ void TUxDaoTable::OpenDaoRecordset() {
 
   std::string source = table_name_;
   if (sql_.Count() > 0) {
-    if (MasterSource() != nullptr) CopyMasterValuesToParams();
+    if (MasterSource() != nullptr) {
+      // The parameters take the master's values, so a master to be opened is opened first.
+      SettleMasterIdle();
+      CopyMasterValuesToParams();
+    }
     source = daotable::ExpandSqlParams(sql_, params_, param_check_, daotable::IdentifierCharSet());
   }
   std::shared_ptr<QueryDef> query_def;
@@ -214,45 +218,7 @@ void TUxDaoTable::OpenNarrowing() {
     dao_recordset_ = narrowed;
   }
 
-  dataset::TDataSource* master_source = MasterSource();
-  master_idle_ = true;
-  if (master_source != nullptr && master_source->DataSet() != nullptr) {
-    master_idle_ = !master_link_->Active();
-    dataset::TDataSet* master = master_source->DataSet();
-    if (!master->Active() && master_auto_activate_) {
-      try {
-        master->Open();
-      } catch (...) {
-        master_idle_ = !master_link_->Active();
-        throw;
-      }
-      master_idle_ = !master_link_->Active();
-    }
-  }
-  if (master_source != nullptr && !master_idle_ && master_source->Enabled()) {
-    const daotable::MasterFieldPairs pairs = daotable::ParseMasterFields(master_fields_);
-    detail_names_ = pairs.detail;
-    master_names_ = pairs.master;
-    master_link_->SetFieldNames(pairs.MasterNamesText());
-    if (!detail_names_.empty()) {
-      const std::string condition = daotable::BuildMasterDetailSQL(
-          detail_names_, master_names_, *master_source->DataSet(), use_brackets_);
-      const std::string filter = daotable::CombineFilter(condition, filter_text_, filtered_);
-      dao_recordset_->SetFilter(filter);
-      if (!table_name_.empty()) {
-        std::string q = "Select * From [" + table_name_ + "] Where " + filter;
-        if (!sort_text_.empty()) q += " Order By " + sort_text_;
-        q += ";";
-        Ignoring([&] { dao_recordset_->Close(); });
-        dao_recordset_.reset();
-        dao_recordset_ = database_->CoreDatabase()->OpenRecordset(
-            q, Variant(table_type_), Variant(open_options_value_), Variant(lock_type_));
-      } else {
-        base_recordset_ = dao_recordset_;
-        dao_recordset_ = base_recordset_->OpenRecordset(Variant(table_type_), Variant(open_options_value_));
-      }
-    }
-  }
+  RestrictToMaster();
 
   RefillDaoFields();
   ResetPositions();
@@ -273,20 +239,6 @@ void TUxDaoTable::ResetPositions() {
   known_count_ = -1;
   cached_count_ = -1;
   count_stale_ = true;
-}
-
-void TUxDaoTable::CopyMasterValuesToParams() {
-  dataset::TDataSource* source = MasterSource();
-  if (source == nullptr || source->DataSet() == nullptr) return;
-  dataset::TDataSet& master = *source->DataSet();
-  if (!master.Active() || master.State() == dataset::stSetKey || !param_check_ ||
-      params_.Count() == 0)
-    return;
-  for (dataset::TField* field : master.Fields()) {
-    dataset::TParam* param = params_.FindParam(field->FieldName());
-    if (param == nullptr) continue;
-    param->AssignField(*field);
-  }
 }
 
 void TUxDaoTable::CloseDaoRecordset() {
