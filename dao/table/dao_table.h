@@ -551,6 +551,24 @@ class TUxDaoTable : public dataset::TDataSet, public IOpenTable {
   std::string find_key_fields_;
   framework::Variant find_key_values_ = framework::Variant::Null();
   dataset::TLocateOptions find_options_ = 0;
+
+  // ---- Blob streams and index definitions (dao_table_blobs_indexes.cpp) ----
+ public:
+  // A TUxBlobStream over `field` of the record of the current state (see blob_stream.h).
+  std::unique_ptr<framework::TStream> CreateBlobStream(dataset::TField& field,
+                                                       dataset::TBlobStreamMode mode) override;
+
+ protected:
+  // Changes the DAO table's indexes to match IndexDefs, a TUxDaoIndexDefs, and reads them again.
+  void UpdateIndexDefs() override;
+
+ private:
+  friend class TUxBlobStream;
+  // Installs the table's own index-definition collection while the table is being built.
+  struct TIndexDefsInstaller {
+    explicit TIndexDefsInstaller(TUxDaoTable* table);
+  };
+  TIndexDefsInstaller index_defs_installer_{this};
 };
 
 // Makes TUxDaoTable known to the form reader with its stored properties, "ParamData" included
