@@ -27,6 +27,14 @@ struct DatabaseCore {
   std::unique_ptr<Catalog> catalog;
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets;
 
+  // Enters a newly opened recordset in `recordsets`, dropping the entries of recordsets released
+  // since, so that the list stays as long as the number of open recordsets even when a caller
+  // opens and drops a clone for every record it handles.
+  void RememberRecordset(const std::shared_ptr<RecordsetImpl>& rs) {
+    std::erase_if(recordsets, [](const std::weak_ptr<RecordsetImpl>& w) { return w.expired(); });
+    recordsets.push_back(rs);
+  }
+
   // 3420 when the database has been closed.
   void CheckOpen() const;
   // 3027 when the database is read-only.

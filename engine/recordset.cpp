@@ -226,7 +226,7 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<RecordSource>
       rs->bof_ = rs->eof_ = false;
     }
   }
-  source->db->recordsets.push_back(rs);
+  source->db->RememberRecordset(rs);
   return rs;
 }
 
@@ -740,7 +740,7 @@ std::shared_ptr<dao::Recordset> RecordsetImpl::Clone() {
     rs->bof_ = true;
     rs->eof_ = false;
   }
-  source_->db->recordsets.push_back(rs);
+  source_->db->RememberRecordset(rs);
   return rs;
 }
 
