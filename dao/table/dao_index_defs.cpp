@@ -57,10 +57,12 @@ bool TUxDaoIndexDefs::MirrorsTable() const {
 
 void TUxDaoIndexDefs::ReadFromTable() {
   Clear();
+  read_from_.clear();
   if (!MirrorsTable()) return;
   const std::shared_ptr<dao::Database> db = table_->Database()->CoreDatabase();
   if (!db) return;
   const std::shared_ptr<dao::Indexes> indexes = db->TableDefs()->Item(table_->TableName())->Indexes();
+  read_from_ = table_->TableName();
   try {
     indexes->Refresh();
   } catch (const std::exception&) {
@@ -134,9 +136,12 @@ void TUxDaoIndexDefs::SyncIndexesToTable() {
   wanted.reserve(static_cast<size_t>(Count()));
   for (int i = 0; i < Count(); ++i) wanted.push_back(Items(i));
   try {
-    // A collection that does not mirror the DAO table is empty by construction; taking it for
-    // the wanted state would drop every index of the table behind a dynaset or query.
-    if (MirrorsTable()) {
+    // A collection that does not mirror the DAO table is empty by construction, and so is the
+    // collection of a table never opened since its source was set; taking either for the wanted
+    // state would drop every index of the DAO table.
+    const bool never_read = wanted.empty() && table_->FieldDefs().Count() == 0 &&
+                            !framework::SameText(read_from_, table_->TableName());
+    if (MirrorsTable() && !never_read) {
       const std::vector<std::string> existing = DaoIndexNames();
       for (const dataset::TIndexDef& def : wanted)
         if (!Contains(existing, def.Name())) CreateTableIndex(def);

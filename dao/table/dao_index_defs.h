@@ -32,7 +32,8 @@ class TUxDaoIndexDefs : public dataset::TIndexDefs {
   // Changes the DAO table to match the collection: every definition whose name the DAO table
   // lacks is created, every DAO index that no definition names is dropped, and the collection is
   // then read again (also when a change failed, whose error then passes on). Only a table-type
-  // dataset's collection mirrors its DAO table; for any other dataset nothing in DAO changes.
+  // dataset's collection mirrors its DAO table; for any other dataset nothing in DAO changes, nor
+  // for an empty collection that was never read (a table not opened since its source was set).
   // When the DAO index names cannot be listed, every definition counts as missing.
   void SyncIndexesToTable();
   // Creates the index of `definition` in the DAO table TableName. Nothing happens when
@@ -55,6 +56,8 @@ class TUxDaoIndexDefs : public dataset::TIndexDefs {
   std::vector<std::string> TableFieldNames();
 
   TUxDaoTable* table_;
+  // The table whose indexes this collection last read itself (empty: none).
+  std::string read_from_;
 };
 
 }  // namespace dao

@@ -187,6 +187,11 @@ TEST_F(IndexDefsOnEngine, ChangesOnAClosedTableAndFailuresOfDao) {
   EXPECT_FALSE(table_->Active());
   EXPECT_TRUE(defs.DropTableIndex("Neueste"));
   EXPECT_EQ(DaoIndexes(), (std::vector<std::string>{"NameDatum", "NurOrt", "PrimaryKey"}));
+  // The collection of a table never opened was never read: updating it only reads.
+  EXPECT_EQ(defs.Count(), 0);
+  table_->IndexDefs().Update();
+  EXPECT_EQ(DaoIndexes(), (std::vector<std::string>{"NameDatum", "NurOrt", "PrimaryKey"}));
+  EXPECT_EQ(defs.Count(), 3);
 
   // A unique index over duplicate values is refused by DAO: the error passes on, the table is
   // open again and the collection shows what DAO holds.
