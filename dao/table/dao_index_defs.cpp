@@ -110,6 +110,11 @@ void TUxDaoIndexDefs::ReadFromTable() {
   }
 }
 
+void TUxDaoIndexDefs::Forget() {
+  Clear();
+  read_from_.clear();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Synchronising
 

@@ -29,6 +29,9 @@ class TUxDaoIndexDefs : public dataset::TIndexDefs {
   // not an ODBC one. Failures to read an index's name or flags give that index an empty name
   // and no flags; other DAO failures pass on.
   void ReadFromTable();
+  // Empties the collection and forgets the table it was read from, for a table whose source
+  // changed: until the table is opened or the collection read again, an update only reads.
+  void Forget();
   // Changes the DAO table to match the collection: every definition whose name the DAO table
   // lacks is created, every DAO index that no definition names is dropped, and the collection is
   // then read again (also when a change failed, whose error then passes on). Only a table-type

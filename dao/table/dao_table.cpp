@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "dao/dao_constants.h"
+#include "dao/table/dao_index_defs.h"
 #include "dao/table/sql_text.h"
 #include "dataset/data_source.h"
 #include "dataset/db_error.h"
@@ -146,7 +147,10 @@ void TUxDaoTable::RefuseWhileActive(const char* message) const {
 void TUxDaoTable::ClearDefinitions() {
   field_captions_.Clear();
   FieldDefs().Clear();
-  IndexDefs().Clear();
+  if (auto* defs = dynamic_cast<TUxDaoIndexDefs*>(&IndexDefs()))
+    defs->Forget();
+  else
+    IndexDefs().Clear();
 }
 
 void TUxDaoTable::SetDatabase(TUxDaoDatabase* database) {

@@ -359,7 +359,6 @@ class TUxDaoTable : public dataset::TDataSet, public IOpenTable {
   std::string DecryptText(const std::string& text);
   void SettleEncrypter();
   void ApplyFieldSettings();
-  void ReadIndexDefs();
   void OpenNarrowing();
   void RefillDaoFields();
   void ResetPositions();

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "dao/dao_constants.h"
+#include "dao/table/dao_index_defs.h"
 #include "dao/table/dao_table.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
@@ -447,58 +448,15 @@ void TUxDaoTable::BuildFieldDefs() {
       field_captions_.Add(caption);
       if (code == dbGUID) def.SetPrecision(kGuidPrecisionMarker);
     }
-    ReadIndexDefs();
+    if (auto* defs = dynamic_cast<TUxDaoIndexDefs*>(&IndexDefs()))
+      defs->ReadFromTable();
+    else
+      IndexDefs().Clear();
   } catch (...) {
     if (opened_here) CloseDaoRecordset();
     throw;
   }
   if (opened_here) CloseDaoRecordset();
-}
-
-void TUxDaoTable::ReadIndexDefs() {
-  dataset::TIndexDefs& defs = IndexDefs();
-  defs.Clear();
-  if (table_name_.empty() || table_type_ != dbOpenTable || EngineType() == dbUseODBC ||
-      database_ == nullptr || !database_->CoreDatabase())
-    return;
-  const auto indexes = database_->CoreDatabase()->TableDefs()->Item(table_name_)->Indexes();
-  Ignoring([&] { indexes->Refresh(); });
-  const int count = indexes->Count();
-  for (int k = 0; k < count; ++k) {
-    const auto index = indexes->Item(k);
-    std::string name;
-    bool primary = false;
-    bool unique = false;
-    try {
-      name = index->Name();
-      primary = index->Primary();
-      unique = index->Unique();
-    } catch (const std::exception&) {
-      name.clear();
-      primary = unique = false;
-    }
-    std::string ascending;
-    std::string descending;
-    const auto fields = index->Fields();
-    const int field_count = fields->Count();
-    for (int j = 0; j < field_count; ++j) {
-      const auto field = fields->Item(j);
-      if (field->Attributes() & dbDescending)
-        descending += field->Name() + ";";
-      else
-        ascending += field->Name() + ";";
-    }
-    if (!ascending.empty()) ascending.pop_back();
-    if (!descending.empty()) descending.pop_back();
-    dataset::TIndexOptions options = 0;
-    if (primary) options |= dataset::ixPrimary;
-    if (unique) options |= dataset::ixUnique;
-    if (ascending.empty()) options |= dataset::ixDescending;
-    // A second index read under an unreadable (empty) name would be refused as a duplicate.
-    if (defs.IndexOf(name) >= 0) continue;
-    dataset::TIndexDef& def = defs.Add(name, ascending, options);
-    def.SetDescFields(descending);
-  }
 }
 
 void TUxDaoTable::ApplyFieldSettings() {

@@ -135,6 +135,14 @@ TEST_F(IndexDefsOnEngine, ReadsTheIndexesOfATableTypeDatasetOnly) {
   EXPECT_EQ(read, sorted);
   table_->Close();
 
+  // Setting the source again empties the collection; updating it before the table was opened
+  // again only reads, it does not drop what the collection no longer lists.
+  table_->SetTableName("Termine");
+  EXPECT_EQ(table_->IndexDefs().Count(), 0);
+  table_->IndexDefs().Update();
+  EXPECT_EQ(DaoIndexes(), (std::vector<std::string>{"NameDatum", "Neueste", "PrimaryKey"}));
+  EXPECT_EQ(table_->IndexDefs().Count(), 3);
+
   // A dynaset has none, and updating its empty collection leaves the DAO table as it is.
   table_->SetTableType(dbOpenDynaset);
   table_->Open();
