@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "dao/dao_constants.h"
+#include "dao/table/blob_values.h"
 #include "dao/table/dao_table.h"
 #include "dataset/field.h"
 #include "framework/application.h"
 #include "framework/exception.h"
+#include "framework/variant.h"
 
 namespace dao {
 
@@ -117,7 +118,7 @@ std::string TUxBlobStream::FetchFromRecordset() {
       const std::shared_ptr<Field> dao_field = recordset->Fields()->Item(field_.FieldNo() - 1);
       const Variant value = dao_field->Value();
       const int32_t size = dao_field->FieldSize();
-      if (!value.IsNull()) text = BlobValueToText(value, size, field_.DataType());
+      if (!value.IsNull()) text = daotable::BlobValueToText(value, size, field_.DataType());
       if (table.EncrypterReady()) text = table.DecryptText(text);
     }
   } catch (const std::exception&) {
@@ -211,23 +212,6 @@ void TUxBlobStream::StoreContent() {
   TFieldValue& entry = (*buffer_->Values)[static_cast<size_t>(index)];
   entry.Text = content_;
   entry.Modified = true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Conversions
-
-std::string TUxBlobStream::BlobValueToText(const Variant& value, int32_t size,
-                                           dataset::TFieldType blob_type) {
-  if (value.IsClear() || size == 0) return std::string();
-  if (blob_type == dataset::ftMemo) return value.ToString();
-  const std::vector<uint8_t> bytes = value.ToBytes();
-  const size_t n = std::min(bytes.size(), static_cast<size_t>(std::max<int32_t>(size, 0)));
-  return std::string(reinterpret_cast<const char*>(bytes.data()), n);
-}
-
-Variant TUxBlobStream::TextToBlobValue(const std::string& text, dataset::TFieldType type) {
-  if (type == dataset::ftMemo) return Variant(text);
-  return Variant(std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 }  // namespace dao

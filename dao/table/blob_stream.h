@@ -14,7 +14,6 @@
 
 #include "dataset/db_types.h"
 #include "framework/stream.h"
-#include "framework/variant.h"
 
 namespace dataset {
 class TField;
@@ -58,14 +57,6 @@ class TUxBlobStream : public framework::TStream {
   bool Opened() const { return opened_; }
   // True once anything was written or cut.
   bool Modified() const { return modified_; }
-
-  // The text of a DAO value of a memo or blob field: empty for Null, Empty or a size of 0; a
-  // memo's string as it is; otherwise the first `size` bytes of the byte array (fewer when the
-  // array is shorter).
-  static std::string BlobValueToText(const framework::Variant& value, int32_t size,
-                                     dataset::TFieldType blob_type);
-  // The DAO value of a blob text: a string for ftMemo, a byte array from 0 otherwise.
-  static framework::Variant TextToBlobValue(const std::string& text, dataset::TFieldType type);
 
  private:
   void LoadContent();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dao/dao_constants.h"
+#include "dao/table/blob_values.h"
 #include "dao/table/dao_table.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
@@ -259,9 +260,7 @@ bool TUxDaoTable::LoadRecord(const std::shared_ptr<Recordset>& recordset, bool u
         size = dao_field->FieldSize();
       } catch (const std::exception&) {
       }
-      const std::vector<uint8_t> bytes = v.ToBytes();
-      const size_t n = std::min(bytes.size(), static_cast<size_t>(std::max(size, 0)));
-      text.assign(reinterpret_cast<const char*>(bytes.data()), n);
+      text = daotable::BlobValueToText(v, size, type);
     } else if (v.Type() == framework::VarType::Bytes) {
       const std::vector<uint8_t> bytes = v.ToBytes();
       text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());

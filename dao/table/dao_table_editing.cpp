@@ -1,6 +1,7 @@
 // TUxDaoTable: putting the recordset into edit, writing changed values with AddNew/Edit and
 // Update, cancelling and deleting, with the OnEditError, OnPostError and OnDeleteError events.
 #include "dao/dao_constants.h"
+#include "dao/table/blob_values.h"
 #include "dao/table/dao_table.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
@@ -95,7 +96,7 @@ void TUxDaoTable::PutFieldValue(int index, dataset::TField& field, std::string t
   }
   if (field.IsBlob()) {
     if (encrypter_ready_) text = EncryptText(text);
-    target->SetValue(type == dataset::ftMemo ? Variant(text) : BytesOf(text));
+    target->SetValue(daotable::TextToBlobValue(text, type));
     return;
   }
   if (encrypter_ready_ && type == dataset::ftString) text = EncryptText(text);

@@ -13,6 +13,7 @@
 #include "dao/dao_constants.h"
 #include "dao/dao_database.h"
 #include "dao/table/blob_stream.h"
+#include "dao/table/blob_values.h"
 #include "dao/table/dao_table.h"
 #include "dataset/binary_fields.h"
 #include "dataset/data_link.h"
@@ -379,20 +380,20 @@ TEST_F(BlobStreamOnEngine, ReadingAnotherRecordOfTheRingLeavesTheCursorWhereItWa
 TEST(BlobValueConversions, TextOfDaoValuesAndBack) {
   using dataset::ftBlob;
   using dataset::ftMemo;
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(Variant::Null(), 5, ftMemo), "");
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(Variant(), 5, ftBlob), "");
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(Variant("abc"), 0, ftMemo), "");
+  EXPECT_EQ(daotable::BlobValueToText(Variant::Null(), 5, ftMemo), "");
+  EXPECT_EQ(daotable::BlobValueToText(Variant(), 5, ftBlob), "");
+  EXPECT_EQ(daotable::BlobValueToText(Variant("abc"), 0, ftMemo), "");
   // A memo's size counts characters; the text is taken whole.
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(Variant("äöü"), 3, ftMemo), "äöü");
+  EXPECT_EQ(daotable::BlobValueToText(Variant("äöü"), 3, ftMemo), "äöü");
   const Variant bytes(std::vector<uint8_t>{'a', 0, 'b', 'c'});
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(bytes, 3, ftBlob), std::string("a\0b", 3));
+  EXPECT_EQ(daotable::BlobValueToText(bytes, 3, ftBlob), std::string("a\0b", 3));
   // A size beyond the array takes the array.
-  EXPECT_EQ(TUxBlobStream::BlobValueToText(bytes, 99, ftBlob), std::string("a\0bc", 4));
+  EXPECT_EQ(daotable::BlobValueToText(bytes, 99, ftBlob), std::string("a\0bc", 4));
 
-  const Variant memo = TUxBlobStream::TextToBlobValue("Grüße", ftMemo);
+  const Variant memo = daotable::TextToBlobValue("Grüße", ftMemo);
   EXPECT_EQ(memo.Type(), framework::VarType::String);
   EXPECT_EQ(memo.ToString(), "Grüße");
-  const Variant blob = TUxBlobStream::TextToBlobValue(std::string("x\0y", 3), ftBlob);
+  const Variant blob = daotable::TextToBlobValue(std::string("x\0y", 3), ftBlob);
   EXPECT_EQ(blob.Type(), framework::VarType::Bytes);
   EXPECT_EQ(blob.ToBytes(), (std::vector<uint8_t>{'x', 0, 'y'}));
 }
