@@ -3,9 +3,6 @@
 // an encrypter, a record deleted by another user, and the cursor left where the dataset has it.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,12 +15,9 @@
 #include "dataset/binary_fields.h"
 #include "dataset/data_link.h"
 #include "dataset/data_source.h"
-#include "engine/engine.h"
-#include "framework/application.h"
 #include "framework/exception.h"
 #include "framework/form_classes.h"
-#include "framework/format_settings.h"
-#include "framework/registry.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace dao {
 namespace {
@@ -34,14 +28,7 @@ using framework::Variant;
 const std::string kMemo = "Grüße aus Köln\r\nzweite Zeile";
 const std::string kBytes = std::string("\x00\x01\xff", 3) + "PNG" + std::string(1, '\0');
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
+using daotabletest::MessageOf;
 
 // An encrypter whose encoded form is the decoded text reversed.
 class TReverser : public framework::TComponent {
@@ -67,13 +54,10 @@ class TReverser : public framework::TComponent {
 // A data link that keeps several records in the dataset's ring, as a grid does.
 class TGridLink : public dataset::TDataLink {};
 
-class BlobStreamOnEngine : public ::testing::Test {
+class BlobStreamOnEngine : public daotabletest::TableOnEngineTest {
  protected:
   static void SetUpTestSuite() {
-    engine::RegisterEngineClasses();
-    framework::SetRegistry(nullptr);
-    framework::Application().Initialize(nullptr);
-    framework::SetFormatSettings(framework::FormatSettings::German());
+    TableOnEngineTest::SetUpTestSuite();
     framework::TClassRegistrar<TReverser>("TReverser", "TComponent")
         .String("EncodedString", &TReverser::EncodedString, &TReverser::SetEncodedString)
         .String("DecodedString", &TReverser::DecodedString, &TReverser::SetDecodedString)
@@ -81,18 +65,11 @@ class BlobStreamOnEngine : public ::testing::Test {
   }
 
   void SetUp() override {
-    static int n = 0;
-    folder_ = std::filesystem::temp_directory_path() /
-              ("geb_blob_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-    std::filesystem::create_directories(folder_);
-    file_ = (folder_ / "notizen.mdb").string();
-    {
-      auto eng = engine::CreateEngine();
-      auto db = eng->CreateDatabase(file_);
-      db->Execute(
+    CreateDatabase("geb_blob", "notizen.mdb", [](Database& db) {
+      db.Execute(
           "CREATE TABLE Notizen (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(50), "
           "Notiz MEMO DEFAULT \"vorgabe\", Bild LONGBINARY)");
-      auto rs = db->OpenRecordset("Notizen", Variant(dbOpenDynaset));
+      auto rs = db.OpenRecordset("Notizen", Variant(dbOpenDynaset));
       for (int i = 0; i < kRecords; ++i) {
         rs->AddNew();
         rs->Fields()->Item("Name")->SetValue(Variant("N" + std::to_string(i)));
@@ -107,23 +84,8 @@ class BlobStreamOnEngine : public ::testing::Test {
         rs->Update();
       }
       rs->Close();
-      db->Close();
-    }
-    database_ = std::make_unique<TUxDaoDatabase>(nullptr);
-    database_->SetName("Datenbank");
-    database_->SetDatabase(file_);
-    database_->SetConnected(true);
-    table_ = std::make_unique<TUxDaoTable>(nullptr);
-    table_->SetName("Notizen");
-    table_->SetDatabase(database_.get());
-    table_->SetTableName("Notizen");
-  }
-
-  void TearDown() override {
-    table_.reset();
-    database_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+    });
+    table_ = MakeTable("Notizen", "Notizen");
   }
 
   // The memo and picture of the record named `name`, read past the component ("<null>" for
@@ -148,10 +110,6 @@ class BlobStreamOnEngine : public ::testing::Test {
   }
 
   static constexpr int kRecords = 5;
-  std::filesystem::path folder_;
-  std::string file_;
-  std::unique_ptr<TUxDaoDatabase> database_;
-  std::unique_ptr<TUxDaoTable> table_;
 };
 
 TEST_F(BlobStreamOnEngine, ReadsMemosAndBinariesCachedAndStraightFromTheRecordset) {

@@ -18,12 +18,10 @@
 #include "dao/table/dao_index_defs.h"
 #include "dao/table/dao_table.h"
 #include "dataset/index_defs.h"
-#include "engine/engine.h"
 #include "framework/application.h"
 #include "framework/exception.h"
-#include "framework/format_settings.h"
-#include "framework/registry.h"
 #include "tests/dao/fake_dao_world.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace dao {
 namespace {
@@ -44,30 +42,16 @@ std::vector<std::string> Describe(const dataset::TIndexDefs& defs) {
   return out;
 }
 
-class IndexDefsOnEngine : public ::testing::Test {
+class IndexDefsOnEngine : public daotabletest::TableOnEngineTest {
  protected:
-  static void SetUpTestSuite() {
-    engine::RegisterEngineClasses();
-    framework::SetRegistry(nullptr);
-    framework::Application().Initialize(nullptr);
-    framework::SetFormatSettings(framework::FormatSettings::German());
-  }
-
   void SetUp() override {
-    static int n = 0;
-    folder_ = std::filesystem::temp_directory_path() /
-              ("geb_index_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-    std::filesystem::create_directories(folder_);
-    file_ = (folder_ / "termine.mdb").string();
-    {
-      auto eng = engine::CreateEngine();
-      auto db = eng->CreateDatabase(file_);
-      db->Execute(
+    CreateDatabase("geb_index", "termine.mdb", [](Database& db) {
+      db.Execute(
           "CREATE TABLE Termine (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(50), "
           "Datum DATETIME, Ort TEXT(50))");
-      db->Execute("CREATE INDEX NameDatum ON Termine (Name, Datum DESC)");
-      db->Execute("CREATE INDEX Neueste ON Termine (Datum DESC)");
-      auto rs = db->OpenRecordset("Termine", Variant(dbOpenDynaset));
+      db.Execute("CREATE INDEX NameDatum ON Termine (Name, Datum DESC)");
+      db.Execute("CREATE INDEX Neueste ON Termine (Datum DESC)");
+      auto rs = db.OpenRecordset("Termine", Variant(dbOpenDynaset));
       for (int i = 0; i < 3; ++i) {
         rs->AddNew();
         rs->Fields()->Item("Name")->SetValue(Variant("T" + std::to_string(i)));
@@ -76,24 +60,9 @@ class IndexDefsOnEngine : public ::testing::Test {
         rs->Update();
       }
       rs->Close();
-      db->Close();
-    }
-    database_ = std::make_unique<TUxDaoDatabase>(nullptr);
-    database_->SetName("Datenbank");
-    database_->SetDatabase(file_);
-    database_->SetConnected(true);
-    table_ = std::make_unique<TUxDaoTable>(nullptr);
-    table_->SetName("Termine");
-    table_->SetDatabase(database_.get());
-    table_->SetTableName("Termine");
+    });
+    table_ = MakeTable("Termine", "Termine");
     table_->SetTableType(dbOpenTable);
-  }
-
-  void TearDown() override {
-    table_.reset();
-    database_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
   }
 
   TUxDaoIndexDefs& Defs() { return dynamic_cast<TUxDaoIndexDefs&>(table_->IndexDefs()); }
@@ -109,11 +78,6 @@ class IndexDefsOnEngine : public ::testing::Test {
   }
 
   static std::string Opt(int options) { return std::to_string(options); }
-
-  std::filesystem::path folder_;
-  std::string file_;
-  std::unique_ptr<TUxDaoDatabase> database_;
-  std::unique_ptr<TUxDaoTable> table_;
 };
 
 TEST_F(IndexDefsOnEngine, ReadsTheIndexesOfATableTypeDatasetOnly) {

@@ -3,9 +3,6 @@
 // the import does, sorting and filtering, and records deleted by another user.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,11 +16,8 @@
 #include "dataset/index_defs.h"
 #include "dataset/numeric_fields.h"
 #include "dataset/string_field.h"
-#include "engine/engine.h"
-#include "framework/application.h"
 #include "framework/exception.h"
-#include "framework/format_settings.h"
-#include "framework/registry.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace dao {
 namespace {
@@ -31,67 +25,20 @@ namespace {
 using framework::EDatabaseError;
 using framework::Variant;
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
+using daotabletest::MessageOf;
 
-class DaoTableOnEngine : public ::testing::Test {
+class DaoTableOnEngine : public daotabletest::TableOnEngineTest {
  protected:
-  static void SetUpTestSuite() {
-    engine::RegisterEngineClasses();
-    framework::SetRegistry(nullptr);
-    framework::Application().Initialize(nullptr);
-    framework::SetFormatSettings(framework::FormatSettings::German());
-  }
-
   void SetUp() override {
-    static int n = 0;
-    folder_ = std::filesystem::temp_directory_path() /
-              ("geb_table_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-    std::filesystem::create_directories(folder_);
-    file_ = (folder_ / "geb.mdb").string();
-    {
-      auto eng = engine::CreateEngine();
-      auto db = eng->CreateDatabase(file_);
-      db->Execute(
-          "CREATE TABLE Geburtstag (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Mitarbeiter "
-          "TEXT(255), Geburtsdatum DATETIME, Telefon TEXT(255), Personalnr LONG)");
-      db->Execute("CREATE UNIQUE INDEX Personalnr ON Geburtstag (Personalnr)");
-      db->Execute("CREATE TABLE Vorgaben (ID COUNTER, Name TEXT(50) DEFAULT \"abc\", Zahl LONG DEFAULT 5)");
-      db->CreateQueryDef(Variant("NachNummer"),
-                         Variant("PARAMETERS Nr LONG; SELECT * FROM Geburtstag WHERE Personalnr >= Nr"));
-      auto rs = db->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
-      for (int i = 0; i < kRecords; ++i) {
-        rs->AddNew();
-        rs->Fields()->Item("Mitarbeiter")->SetValue(Variant("Name " + std::to_string(i)));
-        rs->Fields()->Item("Geburtsdatum")->SetValue(Variant::Date(20000 + i));
-        rs->Fields()->Item("Telefon")->SetValue(Variant("0711-" + std::to_string(i)));
-        rs->Fields()->Item("Personalnr")->SetValue(Variant(1000 + i));
-        rs->Update();
-      }
-      rs->Close();
-      db->Close();
-    }
-    database_ = std::make_unique<TUxDaoDatabase>(nullptr);
-    database_->SetName("Datenbank");
-    database_->SetDatabase(file_);
-    database_->SetConnected(true);
-    table_ = std::make_unique<TUxDaoTable>(nullptr);
-    table_->SetName("Fahrer");
-    table_->SetDatabase(database_.get());
-    table_->SetTableName("Geburtstag");
-  }
-
-  void TearDown() override {
-    table_.reset();
-    database_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+    CreateDatabase("geb_table", "geb.mdb", [](Database& db) {
+      daotabletest::CreateBirthdayTable(db);
+      db.Execute("CREATE TABLE Vorgaben (ID COUNTER, Name TEXT(50) DEFAULT \"abc\", Zahl LONG DEFAULT 5)");
+      db.CreateQueryDef(Variant("NachNummer"),
+                        Variant("PARAMETERS Nr LONG; SELECT * FROM Geburtstag WHERE Personalnr >= Nr"));
+      daotabletest::AddBirthdays(db, kRecords,
+                                 [](int i) { return Variant("0711-" + std::to_string(i)); });
+    });
+    table_ = MakeTable("Fahrer", "Geburtstag");
   }
 
   // The Personalnr values of the table, in keyset order, read past the component.
@@ -108,10 +55,6 @@ class DaoTableOnEngine : public ::testing::Test {
   }
 
   static constexpr int kRecords = 6;
-  std::filesystem::path folder_;
-  std::string file_;
-  std::unique_ptr<TUxDaoDatabase> database_;
-  std::unique_ptr<TUxDaoTable> table_;
 };
 
 TEST_F(DaoTableOnEngine, OpensTheBirthdayTableWithItsFieldDefinitions) {

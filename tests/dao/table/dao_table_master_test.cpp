@@ -4,11 +4,7 @@
 // taking the master's key.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +14,8 @@
 #include "dao/table/dao_table.h"
 #include "dataset/data_source.h"
 #include "dataset/params.h"
-#include "engine/engine.h"
-#include "framework/application.h"
 #include "framework/exception.h"
-#include "framework/format_settings.h"
-#include "framework/registry.h"
+#include "tests/dao/table/table_test_support.h"
 #include "tests/dataset/memory_dataset.h"
 
 namespace dao {
@@ -30,14 +23,7 @@ namespace {
 
 using framework::Variant;
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
+using daotabletest::MessageOf;
 
 framework::TStringList Lines(const std::vector<std::string>& lines) {
   framework::TStringList list;
@@ -45,41 +31,22 @@ framework::TStringList Lines(const std::vector<std::string>& lines) {
   return list;
 }
 
-class MasterDetailOnEngine : public ::testing::Test {
+class MasterDetailOnEngine : public daotabletest::TableOnEngineTest {
  protected:
-  static void SetUpTestSuite() {
-    engine::RegisterEngineClasses();
-    framework::SetRegistry(nullptr);
-    framework::Application().Initialize(nullptr);
-    framework::SetFormatSettings(framework::FormatSettings::German());
-  }
-
   void SetUp() override {
-    static int n = 0;
-    folder_ = std::filesystem::temp_directory_path() /
-              ("geb_master_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-    std::filesystem::create_directories(folder_);
-    file_ = (folder_ / "geb.mdb").string();
-    {
-      auto eng = engine::CreateEngine();
-      auto db = eng->CreateDatabase(file_);
-      db->Execute("CREATE TABLE Jahre (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Jahr LONG, "
-                  "Name TEXT(50))");
-      db->Execute("CREATE TABLE Termine (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, JahrNr LONG, "
-                  "Jahr LONG, Text TEXT(50))");
-      db->Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2001, \"eins\")");
-      db->Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2002, \"zwei\")");
-      db->Execute("INSERT INTO Jahre (Jahr, Name) VALUES (NULL, \"leer\")");
-      db->Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2004, \"ohne\")");
+    CreateDatabase("geb_master", "geb.mdb", [](Database& db) {
+      db.Execute("CREATE TABLE Jahre (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Jahr LONG, "
+                 "Name TEXT(50))");
+      db.Execute("CREATE TABLE Termine (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, JahrNr LONG, "
+                 "Jahr LONG, Text TEXT(50))");
+      db.Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2001, \"eins\")");
+      db.Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2002, \"zwei\")");
+      db.Execute("INSERT INTO Jahre (Jahr, Name) VALUES (NULL, \"leer\")");
+      db.Execute("INSERT INTO Jahre (Jahr, Name) VALUES (2004, \"ohne\")");
       for (const char* row : {"1, 2001, \"c1\"", "2, 2002, \"a2\"", "1, 2001, \"a1\"",
                               "NULL, NULL, \"n\"", "2, 2002, \"b2\"", "1, 2000, \"b1\""})
-        db->Execute(std::string("INSERT INTO Termine (JahrNr, Jahr, Text) VALUES (") + row + ")");
-      db->Close();
-    }
-    database_ = std::make_unique<TUxDaoDatabase>(nullptr);
-    database_->SetName("Datenbank");
-    database_->SetDatabase(file_);
-    database_->SetConnected(true);
+        db.Execute(std::string("INSERT INTO Termine (JahrNr, Jahr, Text) VALUES (") + row + ")");
+    });
     master_ = MakeTable("Jahr", "Jahre");
     source_ = std::make_unique<dataset::TDataSource>(nullptr);
     source_->SetDataSet(master_.get());
@@ -92,17 +59,7 @@ class MasterDetailOnEngine : public ::testing::Test {
     detail_.reset();
     source_.reset();
     master_.reset();
-    database_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
-  }
-
-  std::unique_ptr<TUxDaoTable> MakeTable(const std::string& name, const std::string& table) {
-    auto t = std::make_unique<TUxDaoTable>(nullptr);
-    t->SetName(name);
-    t->SetDatabase(database_.get());
-    t->SetTableName(table);
-    return t;
+    TableOnEngineTest::TearDown();
   }
 
   // Turns the detail into one on SQL text (clearing its table name).
@@ -138,9 +95,6 @@ class MasterDetailOnEngine : public ::testing::Test {
 
   using Texts = std::vector<std::string>;
 
-  std::filesystem::path folder_;
-  std::string file_;
-  std::unique_ptr<TUxDaoDatabase> database_;
   std::unique_ptr<TUxDaoTable> master_;
   std::unique_ptr<dataset::TDataSource> source_;
   std::unique_ptr<TUxDaoTable> detail_;

@@ -3,10 +3,6 @@
 // table-type recordset, index choice, and Lookup.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +14,8 @@
 #include "dataset/index_defs.h"
 #include "dataset/numeric_fields.h"
 #include "dataset/string_field.h"
-#include "engine/engine.h"
-#include "framework/application.h"
 #include "framework/exception.h"
-#include "framework/format_settings.h"
-#include "framework/registry.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace dao {
 namespace {
@@ -32,70 +25,27 @@ using framework::Variant;
 const char kCountMismatch[] =
     "Number of elements in the KeyValues array must be equal to the number of fields.";
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
-}
+using daotabletest::MessageOf;
 
 // Records 0..5: Personalnr 1000+i, Mitarbeiter "Name i", Telefon "0711-i" (i = 2 and 4 share
 // "gleich", i = 5 has none), Geburtsdatum day 20000+i.
-class DaoTableSearch : public ::testing::Test {
+class DaoTableSearch : public daotabletest::TableOnEngineTest {
  protected:
-  static void SetUpTestSuite() {
-    engine::RegisterEngineClasses();
-    framework::SetRegistry(nullptr);
-    framework::Application().Initialize(nullptr);
-    framework::SetFormatSettings(framework::FormatSettings::German());
-  }
-
   void SetUp() override {
-    static int n = 0;
-    folder_ = std::filesystem::temp_directory_path() /
-              ("geb_search_" + std::to_string(::getpid()) + "_" + std::to_string(n++));
-    std::filesystem::create_directories(folder_);
-    file_ = (folder_ / "geb.mdb").string();
-    {
-      auto eng = engine::CreateEngine();
-      auto db = eng->CreateDatabase(file_);
-      db->Execute(
-          "CREATE TABLE Geburtstag (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Mitarbeiter "
-          "TEXT(255), Geburtsdatum DATETIME, Telefon TEXT(255), Personalnr LONG)");
-      db->Execute("CREATE UNIQUE INDEX Personalnr ON Geburtstag (Personalnr)");
-      db->Execute("CREATE INDEX NameTelefon ON Geburtstag (Mitarbeiter, Telefon)");
-      db->Execute("CREATE TABLE Leer (ID COUNTER, Personalnr LONG)");
-      auto rs = db->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
-      for (int i = 0; i < kRecords; ++i) {
-        rs->AddNew();
-        rs->Fields()->Item("Mitarbeiter")->SetValue(Variant("Name " + std::to_string(i)));
-        rs->Fields()->Item("Geburtsdatum")->SetValue(Variant::Date(20000 + i));
-        if (i == 2 || i == 4)
-          rs->Fields()->Item("Telefon")->SetValue(Variant("gleich"));
-        else if (i != 5)
-          rs->Fields()->Item("Telefon")->SetValue(Variant("0711-" + std::to_string(i)));
-        rs->Fields()->Item("Personalnr")->SetValue(Variant(1000 + i));
-        rs->Update();
-      }
-      rs->Close();
-      db->Close();
-    }
-    database_ = std::make_unique<TUxDaoDatabase>(nullptr);
-    database_->SetDatabase(file_);
-    database_->SetConnected(true);
-    table_ = std::make_unique<TUxDaoTable>(nullptr);
-    table_->SetName("Fahrer");
-    table_->SetDatabase(database_.get());
-    table_->SetTableName("Geburtstag");
-  }
-
-  void TearDown() override {
-    table_.reset();
-    database_.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(folder_, ec);
+    CreateDatabase(
+        "geb_search", "geb.mdb",
+        [](Database& db) {
+          daotabletest::CreateBirthdayTable(db);
+          db.Execute("CREATE INDEX NameTelefon ON Geburtstag (Mitarbeiter, Telefon)");
+          db.Execute("CREATE TABLE Leer (ID COUNTER, Personalnr LONG)");
+          daotabletest::AddBirthdays(db, kRecords, [](int i) {
+            if (i == 2 || i == 4) return Variant("gleich");
+            if (i == 5) return Variant();
+            return Variant("0711-" + std::to_string(i));
+          });
+        },
+        "");
+    table_ = MakeTable("Fahrer", "Geburtstag");
   }
 
   int Number() { return table_->FieldNamed("Personalnr").AsInteger(); }
@@ -107,10 +57,6 @@ class DaoTableSearch : public ::testing::Test {
   }
 
   static constexpr int kRecords = 6;
-  std::filesystem::path folder_;
-  std::string file_;
-  std::unique_ptr<TUxDaoDatabase> database_;
-  std::unique_ptr<TUxDaoTable> table_;
   int before_scroll_ = 0;
   int after_scroll_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "framework/form_reader.h"
 #include "framework/form_writer.h"
 #include "framework/string_list.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace dao {
 namespace {
@@ -24,14 +25,7 @@ TStringList Lines(std::initializer_list<const char*> lines) {
   return list;
 }
 
-std::string MessageOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const framework::Exception& e) {
-    return e.Message();
-  }
-  return "";
-}
+using daotabletest::MessageOf;
 
 TEST(DaoTableSettings, DefaultsOfANewTable) {
   TUxDaoTable table(nullptr);

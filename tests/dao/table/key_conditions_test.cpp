@@ -12,6 +12,7 @@
 #include "framework/date_time.h"
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "tests/dao/table/table_test_support.h"
 #include "tests/dataset/memory_dataset.h"
 
 namespace {
@@ -27,16 +28,7 @@ const std::vector<uint8_t> kGuidBytes = {0x3D, 0x2C, 0x1B, 0x0A, 0x5F, 0x4E, 0x7
                                          0x82, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xE8, 0xF9};
 const char kGuidText[] = "{0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}";
 
-FormatSettings UsSettings() {
-  FormatSettings fs = FormatSettings::German();
-  fs.DecimalSeparator = '.';
-  fs.ThousandSeparator = ',';
-  fs.DateSeparator = '/';
-  fs.ShortDateFormat = "mm/dd/yyyy";
-  fs.TimeAMString = "AM";
-  fs.TimePMString = "PM";
-  return fs;
-}
+using daotabletest::UsSettings;
 
 // A table with a column of every kind the builders tell apart, holding one record.
 class KeyConditionsTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include "framework/date_time.h"
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "tests/dao/table/table_test_support.h"
 
 namespace {
 
@@ -17,16 +18,7 @@ using daotable::ExpandSqlParams;
 using framework::FormatSettings;
 using framework::Variant;
 
-FormatSettings UsSettings() {
-  FormatSettings fs = FormatSettings::German();
-  fs.DecimalSeparator = '.';
-  fs.ThousandSeparator = ',';
-  fs.DateSeparator = '/';
-  fs.ShortDateFormat = "mm/dd/yyyy";
-  fs.TimeAMString = "AM";
-  fs.TimePMString = "PM";
-  return fs;
-}
+using daotabletest::UsSettings;
 
 // Every test states the locale it runs in; the process-wide settings are restored afterwards.
 class SqlTextTest : public ::testing::Test {
