@@ -7,6 +7,7 @@
 
 #include "dao/dao_constants.h"
 #include "dao/table/dao_index_defs.h"
+#include "dao/table/ignoring.h"
 #include "dao/table/sql_text.h"
 #include "dataset/data_source.h"
 #include "dataset/db_error.h"
@@ -20,6 +21,7 @@
 
 namespace dao {
 
+using daotable::Ignoring;
 using framework::EDatabaseError;
 using framework::TStringList;
 using framework::Variant;
@@ -32,15 +34,6 @@ constexpr const char* kOptionNames[] = {
     "dbForwardOnly", "dbSeeChanges",  "dbRunAsync",   "dbExecDirect",
 };
 constexpr int kOptionCount = 12;
-
-// Runs `f`, dropping any error: for reads that fall back to a neutral value.
-template <class F>
-void Ignoring(F&& f) {
-  try {
-    f();
-  } catch (const std::exception&) {
-  }
-}
 
 std::string VariantText(const Variant& value) {
   try {

@@ -3,23 +3,17 @@
 #include "dao/dao_constants.h"
 #include "dao/table/blob_values.h"
 #include "dao/table/dao_table.h"
+#include "dao/table/ignoring.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
 #include "framework/exception.h"
 
 namespace dao {
 
+using daotable::Ignoring;
 using framework::Variant;
 
 namespace {
-
-template <class F>
-void Ignoring(F&& f) {
-  try {
-    f();
-  } catch (const std::exception&) {
-  }
-}
 
 Variant BytesOf(const std::string& text) {
   return Variant(std::vector<uint8_t>(text.begin(), text.end()));

@@ -6,23 +6,17 @@
 
 #include "dao/dao_constants.h"
 #include "dao/table/dao_table.h"
+#include "dao/table/ignoring.h"
 #include "framework/exception.h"
 #include "framework/strings.h"
 
 namespace dao {
 
+using daotable::Ignoring;
 using framework::EDatabaseError;
 using framework::Variant;
 
 namespace {
-
-template <class F>
-void Ignoring(F&& f) {
-  try {
-    f();
-  } catch (const std::exception&) {
-  }
-}
 
 Variant BookmarkVariant(int32_t bookmark) {
   std::vector<uint8_t> bytes(4);

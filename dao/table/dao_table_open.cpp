@@ -8,6 +8,7 @@
 #include "dao/dao_constants.h"
 #include "dao/table/dao_index_defs.h"
 #include "dao/table/dao_table.h"
+#include "dao/table/ignoring.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
 #include "dataset/binary_fields.h"
@@ -21,18 +22,11 @@
 
 namespace dao {
 
+using daotable::Ignoring;
 using framework::EDatabaseError;
 using framework::Variant;
 
 namespace {
-
-template <class F>
-void Ignoring(F&& f) {
-  try {
-    f();
-  } catch (const std::exception&) {
-  }
-}
 
 // Internal type codes beside DAO's: a date column shown as a time, a date column shown as date
 // and time, and an autoincrement long integer.

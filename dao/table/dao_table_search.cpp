@@ -10,6 +10,7 @@
 
 #include "dao/dao_constants.h"
 #include "dao/table/dao_table.h"
+#include "dao/table/ignoring.h"
 #include "dao/table/key_conditions.h"
 #include "dao/table/sql_text.h"
 #include "dataset/index_defs.h"
@@ -19,6 +20,7 @@
 
 namespace dao {
 
+using daotable::Ignoring;
 using framework::EDatabaseError;
 using framework::Variant;
 
@@ -28,14 +30,6 @@ const char kCountMismatch[] =
     "Number of elements in the KeyValues array must be equal to the number of fields.";
 // Seek takes at most this many key values; DAO indexes have fewer fields.
 constexpr int kSeekSlots = 13;
-
-template <class F>
-void Ignoring(F&& f) {
-  try {
-    f();
-  } catch (const std::exception&) {
-  }
-}
 
 int IndexOfName(const std::vector<std::string>& names, const std::string& name) {
   for (size_t i = 0; i < names.size(); ++i)
