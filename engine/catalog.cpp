@@ -380,21 +380,23 @@ void Catalog::WriteTableMeta(const TableInfo& t) {
     st.Run();
     for (const auto& p : c.properties) SetProperty(t.name, c.name, p);
   }
-  for (const IndexInfo& i : t.indexes) {
-    auto st = connection_.Prepare(
-        "INSERT INTO MSysIndexes (TableName, Name, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
-        " IsForeign, Fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    st.Bind(1, Cell::Text(t.name));
-    st.Bind(2, Cell::Text(i.name));
-    st.BindInt(3, i.primary);
-    st.BindInt(4, i.unique);
-    st.BindInt(5, i.required);
-    st.BindInt(6, i.ignore_nulls);
-    st.BindInt(7, i.foreign);
-    st.Bind(8, Cell::Text(EncodeIndexFields(i.columns)));
-    st.Run();
-  }
+  for (const IndexInfo& i : t.indexes) WriteIndexMeta(t.name, i);
   for (const auto& p : t.properties) SetProperty(t.name, "", p);
+}
+
+void Catalog::WriteIndexMeta(const std::string& table, const IndexInfo& index) {
+  auto st = connection_.Prepare(
+      "INSERT INTO MSysIndexes (TableName, Name, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
+      " IsForeign, Fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  st.Bind(1, Cell::Text(table));
+  st.Bind(2, Cell::Text(index.name));
+  st.BindInt(3, index.primary);
+  st.BindInt(4, index.unique);
+  st.BindInt(5, index.required);
+  st.BindInt(6, index.ignore_nulls);
+  st.BindInt(7, index.foreign);
+  st.Bind(8, Cell::Text(EncodeIndexFields(index.columns)));
+  st.Run();
 }
 
 void Catalog::DeleteTableMeta(const std::string& name) {
@@ -631,18 +633,7 @@ void Catalog::CreateIndex(const std::string& table, IndexInfo index) {
   changed.indexes = {index};
   InTransaction([&] {
     CreateSqliteIndexes(changed);
-    auto st = connection_.Prepare(
-        "INSERT INTO MSysIndexes (TableName, Name, IsPrimary, IsUnique, IsRequired, IgnoreNulls,"
-        " IsForeign, Fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-    st.Bind(1, Cell::Text(t.name));
-    st.Bind(2, Cell::Text(index.name));
-    st.BindInt(3, index.primary);
-    st.BindInt(4, index.unique);
-    st.BindInt(5, index.required);
-    st.BindInt(6, index.ignore_nulls);
-    st.BindInt(7, index.foreign);
-    st.Bind(8, Cell::Text(EncodeIndexFields(index.columns)));
-    st.Run();
+    WriteIndexMeta(t.name, index);
   });
 }
 

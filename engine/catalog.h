@@ -119,6 +119,8 @@ class Catalog {
 
  private:
   void WriteTableMeta(const TableInfo& t);
+  // The MSysIndexes row of `index` of `table`.
+  void WriteIndexMeta(const std::string& table, const IndexInfo& index);
   void DeleteTableMeta(const std::string& name);
   void CreateSqliteTable(const TableInfo& t, const std::string& sqlite_name);
   void CreateSqliteIndexes(const TableInfo& t);

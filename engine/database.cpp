@@ -30,15 +30,6 @@ namespace {
 
 constexpr int kDefaultBusyTimeoutMs = 5000;
 
-int IntArg(const Variant& v, int fallback) {
-  if (v.IsClear()) return fallback;
-  try {
-    return v.ToInt32();
-  } catch (const framework::Exception&) {
-    Raise(err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
-  }
-}
-
 // The value of KEY= in a connect text (keys without regard to case), or empty.
 std::string ConnectValue(const std::string& connect, const std::string& key) {
   size_t start = 0;

@@ -14,15 +14,6 @@ using namespace dao;
 
 namespace {
 
-int IntArg(const Variant& v, int fallback) {
-  if (v.IsClear()) return fallback;
-  try {
-    return v.ToInt32();
-  } catch (const framework::Exception&) {
-    Raise(err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
-  }
-}
-
 std::string TextArg(const Variant& v) { return v.IsClear() ? std::string() : v.ToString(); }
 
 [[noreturn]] void NotForDefinitions(const std::string& what) {

@@ -16,15 +16,6 @@ using namespace dao;
 
 namespace {
 
-int IntArg(const Variant& v, int fallback) {
-  if (v.IsClear()) return fallback;
-  try {
-    return v.ToInt32();
-  } catch (const framework::Exception&) {
-    Raise(err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
-  }
-}
-
 class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this<WorkspaceImpl> {
  public:
   WorkspaceImpl(std::string name, std::string user, int type)

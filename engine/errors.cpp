@@ -1,6 +1,7 @@
 #include "engine/errors.h"
 
 #include "engine/objects.h"
+#include "framework/exception.h"
 
 namespace engine {
 
@@ -16,6 +17,15 @@ std::string Quoted(const std::string& text) {
   out += text;
   out += '\'';
   return out;
+}
+
+int IntArg(const framework::Variant& v, int fallback) {
+  if (v.IsClear()) return fallback;
+  try {
+    return v.ToInt32();
+  } catch (const framework::Exception&) {
+    Raise(dao::err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
+  }
 }
 
 }  // namespace engine

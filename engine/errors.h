@@ -1,5 +1,6 @@
 // Raising the engine's errors: every failure leaves the engine as dao::EOleException with a DAO
-// error number and a message of this engine that names the object or text concerned.
+// error number and a message of this engine that names the object or text concerned. Also the
+// reading of optional integer arguments, which fail with such an error.
 #pragma once
 
 #include <string>
@@ -17,5 +18,9 @@ constexpr const char* kErrorSource = "DAO.Engine";
 
 // Quotes a name or text for a message: 'text'.
 std::string Quoted(const std::string& text);
+
+// The integer of an optional argument: `fallback` when it is omitted (Empty) or Null. A value
+// that is no integer raises err::kInvalidArgument "Invalid argument '<value>'.".
+int IntArg(const framework::Variant& v, int fallback);
 
 }  // namespace engine

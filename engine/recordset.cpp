@@ -137,15 +137,6 @@ class RecordsetField : public dao::Field {
   int index_;
 };
 
-int IntArg(const Variant& v, int fallback) {
-  if (v.IsClear()) return fallback;
-  try {
-    return v.ToInt32();
-  } catch (const framework::Exception&) {
-    Raise(err::kInvalidArgument, "Invalid argument " + Quoted(v.ToString()) + ".");
-  }
-}
-
 Variant MakeBookmark(int32_t entry) {
   const uint32_t v = static_cast<uint32_t>(entry) + 1;
   return Variant(std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),

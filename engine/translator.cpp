@@ -627,15 +627,18 @@ ActionPlan PlanAction(const Catalog& catalog, const JetStatement& st) {
     return "jet_store(" + std::to_string(c.type) + ", " + std::to_string(c.size) + ", " +
            QuoteText(table.name + "." + c.name) + ", " + value_sql + ")";
   };
+  // The WHERE part of a DELETE or UPDATE; empty without a condition.
+  auto where_clause = [&]() -> std::string {
+    if (!st.where) return std::string();
+    int type;
+    ExprTranslator tr(resolver, ExprTranslator::kParameters, plan.slots, &plan.parameters, "WHERE");
+    return " WHERE " + tr.Translate(st.where, type);
+  };
   switch (st.kind) {
     case JetStatement::kDelete: {
       plan.sql = "DELETE FROM " + QuoteName(table.name);
       if (!st.table_alias.empty()) plan.sql += " AS " + QuoteName(st.table_alias);
-      if (st.where) {
-        int type;
-        ExprTranslator tr(resolver, ExprTranslator::kParameters, plan.slots, &plan.parameters, "WHERE");
-        plan.sql += " WHERE " + tr.Translate(st.where, type);
-      }
+      plan.sql += where_clause();
       return plan;
     }
     case JetStatement::kUpdate: {
@@ -651,11 +654,7 @@ ActionPlan PlanAction(const Catalog& catalog, const JetStatement& st) {
         ExprTranslator tr(resolver, ExprTranslator::kParameters, plan.slots, &plan.parameters, "SET");
         plan.sql += (k ? ", " : "") + QuoteName(c->name) + " = " + store(*c, tr.Translate(st.assignments[k].second, type));
       }
-      if (st.where) {
-        int type;
-        ExprTranslator tr(resolver, ExprTranslator::kParameters, plan.slots, &plan.parameters, "WHERE");
-        plan.sql += " WHERE " + tr.Translate(st.where, type);
-      }
+      plan.sql += where_clause();
       return plan;
     }
     case JetStatement::kInsert: {
