@@ -405,39 +405,28 @@ void TDataSet::ResyncBuffers(TResyncOptions options) {
 // ---------------------------------------------------------------------------------------------
 // Navigation
 
-void TDataSet::GoFirst() {
+void TDataSet::GoFirst() { GoToEnd(true); }
+
+void TDataSet::GoLast() { GoToEnd(false); }
+
+void TDataSet::GoToEnd(bool first) {
   CheckBrowseMode();
   Fire(BeforeScroll);
   ClearBuffers();
   // The marks and the change notice hold also when the fetch fails half-way.
-  auto finish = [this] {
-    bof_ = true;
-    eof_ = filled_ == 0;
+  auto finish = [this, first] {
+    (first ? bof_ : eof_) = true;
+    (first ? eof_ : bof_) = filled_ == 0;
     DataEvent(deDataSetChange);
   };
   try {
-    CursorToFirst();
-    GetNextRecords();
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
-  Fire(AfterScroll);
-}
-
-void TDataSet::GoLast() {
-  CheckBrowseMode();
-  Fire(BeforeScroll);
-  ClearBuffers();
-  auto finish = [this] {
-    eof_ = true;
-    bof_ = filled_ == 0;
-    DataEvent(deDataSetChange);
-  };
-  try {
-    CursorToLast();
-    GetPriorRecords();
+    if (first) {
+      CursorToFirst();
+      GetNextRecords();
+    } else {
+      CursorToLast();
+      GetPriorRecords();
+    }
   } catch (...) {
     finish();
     throw;

@@ -308,6 +308,9 @@ class TDataSet : public framework::TComponent {
   TRecordBuffer BufferAt(int index) const { return buffers_.at(index); }
 
  private:
+  // GoFirst (first) or GoLast: clear the ring, put the cursor before the first (after the last)
+  // record and fill the ring from there.
+  void GoToEnd(bool first);
   friend class TField;
   friend class TDataSource;
   friend class TDataLink;
