@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
   try {
     options = app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n%s", e.what(), app::UsageText(argv[0]).c_str());
+    std::fprintf(stderr, "%s\n%s", e.what(),
+                 app::UsageText(framework::ExtractFileName(argv[0])).c_str());
     return 2;
   }
   if (options.help) {
