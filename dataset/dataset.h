@@ -139,6 +139,7 @@ class TDataSet : public framework::TComponent {
   // The field of that name; EDatabaseError "Field 'name' not found" when there is none.
   TField& FieldNamed(const std::string& name) const;
   TFieldDefs& FieldDefs() { return *field_defs_; }
+  const TFieldDefs& FieldDefs() const { return *field_defs_; }
   // The index definitions; a subclass may install its own collection (SetIndexDefs).
   TIndexDefs& IndexDefs() { return *index_defs_; }
   // True while the fields were created from the definitions at opening (no persistent fields).

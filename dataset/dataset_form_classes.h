@@ -5,8 +5,8 @@
 
 namespace dataset {
 
-// Registers TDataSource and the field classes with their stored properties (calling it again is
-// harmless). A field block nested in a dataset's block is created owned by that dataset and added
+// Registers TDataSet (the base of dataset classes, storing FieldDefs), TDataSource and the field
+// classes with their stored properties (calling it again is harmless). A field block nested in a dataset's block is created owned by that dataset and added
 // to its fields.
 void RegisterDatasetClasses();
 

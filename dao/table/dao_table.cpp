@@ -1,6 +1,7 @@
 // TUxDaoTable: construction, the settings with their refusals, the read-only values, component
 // housekeeping and the form-file registration.
 #include "dao/table/dao_table.h"
+#include "dataset/dataset_form_classes.h"
 
 #include <cctype>
 #include <exception>
@@ -572,6 +573,7 @@ void FormToParams(const framework::TFormValue& value, dataset::TParams& params) 
 }  // namespace
 
 void RegisterUxDaoTableClass() {
+  dataset::RegisterDatasetClasses();  // the base class TDataSet and the field classes
   static const bool registered = [] {
     using C = TUxDaoTable;
     using framework::TFormValue;
@@ -649,7 +651,7 @@ void RegisterUxDaoTableClass() {
     };
     filtered.stored = [](const framework::TComponent& c) { return dynamic_cast<const C&>(c).Filtered(); };
 
-    framework::TClassRegistrar<C>("TUxDaoTable", "TComponent")
+    framework::TClassRegistrar<C>("TUxDaoTable", "TDataSet")
         .Creatable()
         .String("ComponentVersion", &C::ComponentVersion, &C::SetComponentVersion, std::nullopt)
         .Reference<TUxDaoDatabase>("Database", &C::Database, &C::SetDatabase)

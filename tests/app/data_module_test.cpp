@@ -8,6 +8,7 @@
 
 #include "app/data_module.h"
 #include "dao/dao_interfaces.h"
+#include "dataset/field_defs.h"
 #include "engine/engine.h"
 #include "framework/com.h"
 #include "framework/exception.h"
@@ -70,6 +71,10 @@ TEST_F(DataModuleTest, FahrerIsTheBirthdayTableWithItsFieldsInOrder) {
   EXPECT_EQ(3, data.Fahrer->LockType());
   EXPECT_FALSE(data.Fahrer->Active());
   EXPECT_EQ("select * from tarvikfahrer", data.Query->SQL().Text("").substr(0, 26));
+  ASSERT_EQ(3, data.Query->FieldDefs().Count());
+  EXPECT_EQ(dataset::ftAutoInc, data.Query->FieldDefs().Items(0).DataType());
+  EXPECT_EQ("Vorname", data.Query->FieldDefs().Items(2).Name());
+  EXPECT_EQ(255, data.Query->FieldDefs().Items(2).Size());
   data.DataModuleCreate(Ini("[DB]\nMain=" + db + "\n"));
   data.Fahrer->Open();
   ASSERT_EQ(5, data.Fahrer->FieldCount());

@@ -12,7 +12,6 @@ namespace {
 
 TEST(DatasetFormClasses, PersistentFieldsAndDataSourcesComeFromAForm) {
   dataset::RegisterDatasetClasses();
-  framework::RegisterComponentClass({"TDataSet", "TComponent", nullptr, {}});
   framework::TComponent module(nullptr);
   auto* table = new MemoryDataSet(&module);
   table->SetName("Fahrer");
@@ -22,6 +21,16 @@ TEST(DatasetFormClasses, PersistentFieldsAndDataSourcesComeFromAForm) {
       "    DataSet = Fahrer\n"
       "  end\n"
       "  object Fahrer: TDataSet\n"
+      "    FieldDefs = <\n"
+      "      item\n"
+      "        Name = 'ID'\n"
+      "        DataType = ftAutoInc\n"
+      "      end\n"
+      "      item\n"
+      "        Name = 'Mitarbeiter'\n"
+      "        DataType = ftString\n"
+      "        Size = 255\n"
+      "      end>\n"
       "    object FahrerPersonalnr: TIntegerField\n"
       "      FieldName = 'Personalnr'\n"
       "    end\n"
@@ -45,6 +54,10 @@ TEST(DatasetFormClasses, PersistentFieldsAndDataSourcesComeFromAForm) {
   EXPECT_EQ(255, table->FieldNamed("Mitarbeiter").Size());
   EXPECT_TRUE(table->FieldNamed("ID").ReadOnly());
   EXPECT_EQ(table, table->FieldNamed("ID").DataSet());
+  ASSERT_EQ(2, table->FieldDefs().Count());
+  EXPECT_EQ(dataset::ftAutoInc, table->FieldDefs().Items(0).DataType());
+  EXPECT_EQ("Mitarbeiter", table->FieldDefs().Items(1).Name());
+  EXPECT_EQ(255, table->FieldDefs().Items(1).Size());
 }
 
 }  // namespace
