@@ -402,25 +402,7 @@ void RecordsetImpl::MoveNext() {
     StreamNext();
     return;
   }
-  Keyset& k = *source_->keyset;
-  if (k.LiveCount() == 0 && !bof_ && !eof_) {
-    // The last record was deleted while current: the set is empty now, which is no error.
-    AfterEmptyMove();
-    return;
-  }
-  if (eof_ || k.LiveCount() == 0) {
-    if (k.LiveCount() == 0) AfterEmptyMove();
-    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is at its end.");
-  }
-  const int32_t next = k.Next(bof_ ? -1 : cur_);
-  if (next < 0) {
-    eof_ = true;
-    bof_ = false;
-    cur_ = k.Size();
-    cached_entry_ = -1;
-    return;
-  }
-  GoTo(next);
+  Step(true);
 }
 
 void RecordsetImpl::MovePrevious() {
@@ -428,24 +410,31 @@ void RecordsetImpl::MovePrevious() {
   if (type_ == dbOpenForwardOnly)
     Raise(err::kNotSupported, "A forward-only recordset cannot move backwards.");
   LeaveEdit();
+  Step(false);
+}
+
+void RecordsetImpl::Step(bool forward) {
   Keyset& k = *source_->keyset;
   if (k.LiveCount() == 0 && !bof_ && !eof_) {
+    // The last record was deleted while current: the set is empty now, which is no error.
     AfterEmptyMove();
     return;
   }
-  if (bof_ || k.LiveCount() == 0) {
+  if ((forward ? eof_ : bof_) || k.LiveCount() == 0) {
     if (k.LiveCount() == 0) AfterEmptyMove();
-    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is before its first record.");
+    Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) +
+                                     (forward ? " is at its end." : " is before its first record."));
   }
-  const int32_t prev = k.Previous(eof_ ? k.Size() : cur_);
-  if (prev < 0) {
-    bof_ = true;
-    eof_ = false;
-    cur_ = -1;
+  const int32_t to = forward ? k.Next(bof_ ? -1 : cur_) : k.Previous(eof_ ? k.Size() : cur_);
+  if (to < 0) {
+    // Past the edge: stand at EOF (BOF) from where the opposite move comes back.
+    eof_ = forward;
+    bof_ = !forward;
+    cur_ = forward ? k.Size() : -1;
     cached_entry_ = -1;
     return;
   }
-  GoTo(prev);
+  GoTo(to);
 }
 
 int32_t RecordsetImpl::Rank(int32_t entry) const {

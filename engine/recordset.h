@@ -113,6 +113,8 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   void LeaveEdit();                   // a move cancels a pending Edit or AddNew
   void GoTo(int32_t entry);
   void AfterEmptyMove();              // sets BOF/EOF for an empty set
+  // MoveNext (forward) or MovePrevious on the keyset, with DAO's rules at the edges.
+  void Step(bool forward);
   const std::vector<Cell>& CurrentRow();  // the current record's stored values (3167, 3021)
   bool ReadRow(int32_t entry, std::vector<Cell>& row);
   void Find(const std::string& criteria, int direction);
