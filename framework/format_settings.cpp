@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "framework/exception.h"
+#include "framework/strings.h"
 
 namespace framework {
 
@@ -361,12 +362,6 @@ void AppendFormatted(std::string& out, const std::string& f, TDateTime value,
   }
 }
 
-std::string Trimmed(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 }  // namespace
 
@@ -513,7 +508,7 @@ TDateTime StrToDateTime(const std::string& text, const FormatSettings& fs) {
 }
 
 bool TryStrToInt64(const std::string& text, int64_t& result) {
-  const std::string s = Trimmed(text);
+  const std::string s = Trim(text);
   size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
@@ -588,7 +583,7 @@ std::string FloatToStr(double value, const FormatSettings& fs) {
 }
 
 bool TryStrToFloat(const std::string& text, double& result, const FormatSettings& fs) {
-  std::string s = Trimmed(text);
+  std::string s = Trim(text);
   if (s.empty()) return false;
   for (char& ch : s)
     if (ch == fs.DecimalSeparator) ch = '.';

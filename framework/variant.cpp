@@ -7,6 +7,7 @@
 
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "framework/strings.h"
 
 namespace framework {
 
@@ -125,10 +126,8 @@ bool Variant::ToBool() const {
       return std::get<double>(data_) != 0;
     case VarType::String: {
       const std::string& s = std::get<std::string>(data_);
-      std::string lower;
-      for (char c : s) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true") return true;
-      if (lower == "false") return false;
+      if (SameText(s, "true")) return true;
+      if (SameText(s, "false")) return false;
       double d;
       if (TryStrToFloat(s, d)) return d != 0;
       ConversionError(VarType::Boolean);

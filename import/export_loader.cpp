@@ -15,14 +15,16 @@ std::string Copy(const std::string& s, size_t from, size_t count) {
   return from - 1 < s.size() ? s.substr(from - 1, count) : std::string();
 }
 
-// Holds the grid's change notices back until the loading is done, also when it fails.
-class GridUpdate {
+// Holds the change notices of a grid or a line list back until the loading is done, also when
+// it fails, so that a view redraws once.
+template <class T>
+class UpdateGuard {
  public:
-  explicit GridUpdate(TStringGrid& grid) : grid_(grid) { grid_.BeginUpdate(); }
-  ~GridUpdate() { grid_.EndUpdate(); }
+  explicit UpdateGuard(T& target) : target_(target) { target_.BeginUpdate(); }
+  ~UpdateGuard() { target_.EndUpdate(); }
 
  private:
-  TStringGrid& grid_;
+  T& target_;
 };
 
 }  // namespace
@@ -40,7 +42,8 @@ std::string CheckDate(const std::string& raw, const std::string& field3, const s
 void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,
                     framework::TStringList& protocol) {
   if (!framework::FileExists(file_name)) return;
-  GridUpdate update(grid);
+  UpdateGuard<TStringGrid> grid_update(grid);
+  UpdateGuard<framework::TStringList> protocol_update(protocol);
   protocol.Add("Importprotokoll vom " + framework::DateToStr(framework::Today()));
   grid.SetCell(0, 0, "Personalnummer");
   grid.SetCell(1, 0, "Geburtstag");

@@ -174,14 +174,7 @@ void Tfgeburtstage::btopenClick() {
 }
 
 void Tfgeburtstage::LoadExportFile() {
-  Memo1Lines.BeginUpdate();
-  try {
-    import::LoadExportFile(FileName, Start1->value(), GitterData, Memo1Lines);
-  } catch (...) {
-    Memo1Lines.EndUpdate();
-    throw;
-  }
-  Memo1Lines.EndUpdate();
+  import::LoadExportFile(FileName, Start1->value(), GitterData, Memo1Lines);
 }
 
 void Tfgeburtstage::btdbClick() {
