@@ -1,7 +1,6 @@
 #include "framework/variant.h"
 
 #include <cmath>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
