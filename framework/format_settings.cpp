@@ -170,6 +170,11 @@ bool ScanDate(Scanner& sc, TDateTime& result, const FormatSettings& fs) {
   return TryEncodeDate(y, m, d, result);
 }
 
+// True when `s` holds `word` at `pos`, ignoring ASCII case.
+bool StartsWithNoCase(std::string_view s, size_t pos, std::string_view word) {
+  return !word.empty() && pos <= s.size() && SameText(s.substr(pos, word.size()), word);
+}
+
 bool ScanTime(Scanner& sc, TDateTime& result, const FormatSettings& fs) {
   int h, n, s = 0, z = 0, digits;
   if (!sc.Number(h, digits, 2) || !sc.Char(fs.TimeSeparator) || !sc.Number(n, digits, 2))
@@ -182,11 +187,7 @@ bool ScanTime(Scanner& sc, TDateTime& result, const FormatSettings& fs) {
   }
   sc.SkipBlanks();
   auto match_word = [&](const std::string& word) {
-    if (word.empty() || sc.s.size() - sc.pos < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(sc.s[sc.pos + i])) !=
-          std::tolower(static_cast<unsigned char>(word[i])))
-        return false;
+    if (!StartsWithNoCase(sc.s, sc.pos, word)) return false;
     sc.pos += word.size();
     return true;
   };
@@ -206,14 +207,6 @@ std::string Pad(int value, int width) {
   return s;
 }
 
-bool StartsWithNoCase(const std::string& s, size_t pos, const char* word) {
-  for (size_t i = 0; word[i] != 0; ++i) {
-    if (pos + i >= s.size() ||
-        std::tolower(static_cast<unsigned char>(s[pos + i])) != word[i])
-      return false;
-  }
-  return true;
-}
 
 // True when an AM/PM marker follows position `pos` of the format (so hours are 12-hour).
 bool HasAmPmAfter(const std::string& f, size_t pos) {
