@@ -162,6 +162,7 @@ constexpr int kUnknownTable = 3078;
 constexpr int kInvalidBookmark = 3159;
 constexpr int kValueTooLong = 3163;
 constexpr int kRecordDeleted = 3167;
+constexpr int kWriteConflict = 3197;    // the record changed since it was read (optimistic locking)
 constexpr int kNoInstallableIsam = 3170;
 constexpr int kObjectInvalid = 3420;  // the object is closed or no longer set
 constexpr int kODBCFailed = 3151;
