@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "framework/exception.h"
+#include "framework/stop_request.h"
 #include "framework/strings.h"
 
 namespace framework {
@@ -48,7 +49,16 @@ void TApplication::HandleException(const std::exception& error) {
     OnException(error);
     return;
   }
-  sink_->ShowError(Title(), error.what());
+  const auto* own = dynamic_cast<const Exception*>(&error);
+  const std::string message = EscapeControlCharacters(own != nullptr ? own->Message() : error.what());
+  if (dynamic_cast<const EStopRequested*>(&error) != nullptr) {
+    // A stop request ends the program: no box that would wait for a click.
+    stderr_sink_.ShowError(Title(), message);
+    if (exit_code_ == 0) exit_code_ = 1;
+    Terminate();
+    return;
+  }
+  sink_->ShowError(Title(), message);
 }
 
 void TApplication::HandleCurrentException() {
@@ -71,7 +81,9 @@ bool TApplication::ProcessUserAction(const std::function<void()>& action) {
   }
 }
 
-void TApplication::ShowMessage(const std::string& message) { sink_->ShowMessage(Title(), message); }
+void TApplication::ShowMessage(const std::string& message) {
+  sink_->ShowMessage(Title(), EscapeControlCharacters(message));
+}
 
 void TApplication::Terminate() {
   terminated_ = true;

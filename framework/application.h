@@ -46,7 +46,9 @@ class TApplication {
   void SetMessageSink(MessageSink* sink);
 
   // The default handler of an error that ended a user action: OnException when set, otherwise
-  // the error's message in an error box. Counts the errors it has shown.
+  // the error's whole message, control characters escaped, in an error box. A stop request
+  // (EStopRequested) shows no box: its message goes to standard error, the exit code becomes 1
+  // and the program is asked to end. Counts the errors it has handled.
   void HandleException(const std::exception& error);
   // Handles the exception being processed (call from a catch block).
   void HandleCurrentException();

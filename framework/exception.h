@@ -7,11 +7,16 @@
 
 namespace framework {
 
-// Base of all errors raised by this system; Message() is the user-visible text.
+// Base of all errors raised by this system; Message() is the user-visible text. It is kept
+// whole: what() ends at the first NUL byte, Message() does not (a text read from a file may hold
+// one).
 class Exception : public std::runtime_error {
  public:
-  explicit Exception(const std::string& message) : std::runtime_error(message) {}
-  std::string Message() const { return what(); }
+  explicit Exception(const std::string& message) : std::runtime_error(message), message_(message) {}
+  const std::string& Message() const { return message_; }
+
+ private:
+  std::string message_;
 };
 
 // Refusal or failure of the dataset layer (a component's own checks).

@@ -101,7 +101,22 @@ class Parser {
     return s_.substr(pos_, p - pos_);
   }
 
+  // Counts one level of nesting while it lives.
+  class Nesting {
+   public:
+    explicit Nesting(Parser& p) : p_(p) {
+      // The limit keeps a hostile file from exhausting the stack of this recursive parser.
+      if (++p_.depth_ > kMaxFormNesting)
+        FormError(p_.line_, "nested more than " + std::to_string(kMaxFormNesting) + " levels deep");
+    }
+    ~Nesting() { --p_.depth_; }
+
+   private:
+    Parser& p_;
+  };
+
   TFormObject ParseObject() {
+    const Nesting nesting(*this);
     TFormObject obj;
     obj.line = line_;
     const std::string keyword = Identifier();
@@ -266,6 +281,7 @@ class Parser {
   }
 
   TFormValue ParseList() {
+    const Nesting nesting(*this);
     Expect('(');
     std::vector<TFormValue> items;
     while (Peek() != ')') {
@@ -277,6 +293,7 @@ class Parser {
   }
 
   TFormValue ParseCollection() {
+    const Nesting nesting(*this);
     Expect('<');
     std::vector<TFormItem> items;
     while (Peek() != '>') {
@@ -321,6 +338,7 @@ class Parser {
   const std::string& s_;
   size_t pos_ = 0;
   int line_ = 1;
+  int depth_ = 0;
 };
 
 // The state of one read: what was touched, what was created, what waits for resolution.

@@ -11,6 +11,10 @@
 
 namespace framework {
 
+// How deep blocks, lists and collections of a form file may nest. Real forms nest a few levels;
+// the reader refuses more (its parser is recursive) and the writer never writes more.
+constexpr int kMaxFormNesting = 100;
+
 class TFormValue;
 // The properties of one collection item, in file order.
 using TFormItem = std::vector<std::pair<std::string, TFormValue>>;

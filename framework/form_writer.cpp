@@ -12,6 +12,13 @@ namespace {
 
 std::string Indent(int n) { return std::string(static_cast<size_t>(n) * 2, ' '); }
 
+// A form nested deeper than the reader takes could not be read back.
+void CheckNesting(int level) {
+  if (level > kMaxFormNesting)
+    throw EComponentError("Form file: nested more than " + std::to_string(kMaxFormNesting) +
+                          " levels deep, it could not be read back");
+}
+
 // 'text' with quotes doubled; control characters as #nn between quoted parts.
 std::string QuoteText(const std::string& s) {
   std::string out;
@@ -45,55 +52,76 @@ std::string FormatFloat(double d) {
   return s;
 }
 
-std::string FormatValue(const TFormValue& v, int indent) {
+// Appends the value to `out`. Nested lists and collections append in place, so the text costs
+// time in proportion to its length, however deep it nests.
+void AppendValue(const TFormValue& v, int indent, std::string& out) {
+  auto new_line = [&](int level) {
+    out += '\n';
+    out.append(static_cast<size_t>(level) * 2, ' ');
+  };
   switch (v.kind()) {
-    case TFormValue::Kind::Integer: return std::to_string(v.AsInteger());
-    case TFormValue::Kind::Float: return FormatFloat(v.AsFloat());
-    case TFormValue::Kind::String: return QuoteText(v.AsString());
-    case TFormValue::Kind::Identifier: return v.AsIdentifier();
+    case TFormValue::Kind::Integer: out += std::to_string(v.AsInteger()); return;
+    case TFormValue::Kind::Float: out += FormatFloat(v.AsFloat()); return;
+    case TFormValue::Kind::String: out += QuoteText(v.AsString()); return;
+    case TFormValue::Kind::Identifier: out += v.AsIdentifier(); return;
     case TFormValue::Kind::Set: {
-      std::string out = "[";
+      out += '[';
       for (size_t i = 0; i < v.AsSet().size(); ++i) out += (i ? ", " : "") + v.AsSet()[i];
-      return out + "]";
+      out += ']';
+      return;
     }
     case TFormValue::Kind::List: {
-      std::string out = "(";
-      for (const TFormValue& item : v.AsList())
-        out += "\n" + Indent(indent + 1) + FormatValue(item, indent + 1);
-      return out + ")";
+      CheckNesting(indent + 1);
+      out += '(';
+      for (const TFormValue& item : v.AsList()) {
+        new_line(indent + 1);
+        AppendValue(item, indent + 1, out);
+      }
+      out += ')';
+      return;
     }
     case TFormValue::Kind::Collection: {
-      std::string out = "<";
+      CheckNesting(indent + 1);
+      out += '<';
       for (const TFormItem& item : v.AsCollection()) {
-        out += "\n" + Indent(indent + 1) + "item";
-        for (const auto& [name, value] : item)
-          out += "\n" + Indent(indent + 2) + name + " = " + FormatValue(value, indent + 2);
-        out += "\n" + Indent(indent + 1) + "end";
+        new_line(indent + 1);
+        out += "item";
+        for (const auto& [name, value] : item) {
+          new_line(indent + 2);
+          out += name + " = ";
+          AppendValue(value, indent + 2, out);
+        }
+        new_line(indent + 1);
+        out += "end";
       }
-      return out + ">";
+      out += '>';
+      return;
     }
     case TFormValue::Kind::Binary: {
       static const char hex[] = "0123456789ABCDEF";
-      std::string out = "{";
+      out += '{';
       const auto& bytes = v.AsBinary();
       for (size_t i = 0; i < bytes.size(); ++i) {
-        if (i % 32 == 0) out += "\n" + Indent(indent + 1);
+        if (i % 32 == 0) new_line(indent + 1);
         out += hex[bytes[i] >> 4];
         out += hex[bytes[i] & 15];
       }
-      return out + "}";
+      out += '}';
+      return;
     }
   }
-  return "";
 }
 
 void WriteObject(const TComponent& c, int indent, std::string& out) {
+  CheckNesting(indent + 1);
   out += Indent(indent) + "object " + (c.Name().empty() ? "" : c.Name() + ": ") + c.ClassName() +
          "\n";
   for (const TPropertyInfo* p : StoredProperties(c.ClassName())) {
     if (!p->get) continue;
     if (p->stored && !p->stored(c)) continue;
-    out += Indent(indent + 1) + p->name + " = " + FormatValue(p->get(c), indent + 1) + "\n";
+    out += Indent(indent + 1) + p->name + " = ";
+    AppendValue(p->get(c), indent + 1, out);
+    out += '\n';
   }
   for (int i = 0; i < c.ComponentCount(); ++i) {
     const TComponent* child = c.Components(i);
@@ -105,7 +133,11 @@ void WriteObject(const TComponent& c, int indent, std::string& out) {
 
 }  // namespace
 
-std::string FormatFormValue(const TFormValue& value, int indent) { return FormatValue(value, indent); }
+std::string FormatFormValue(const TFormValue& value, int indent) {
+  std::string out;
+  AppendValue(value, indent, out);
+  return out;
+}
 
 std::string WriteComponentText(const TComponent& root) {
   std::string out;

@@ -1,7 +1,8 @@
 #include "framework/ini_file.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
-#include <iterator>
 
 #include "framework/format_settings.h"
 #include "framework/string_list.h"
@@ -11,9 +12,26 @@
 namespace framework {
 
 TIniFile::TIniFile(const std::string& file_name) : file_name_(file_name) {
+  struct stat st {};
+  if (::stat(file_name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) > kMaxIniFileSize)
+    return;
   std::ifstream in(file_name, std::ios::binary);
   if (!in) return;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes(kMaxIniFileSize + 1, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  if (bytes.size() > kMaxIniFileSize) return;  // it grew meanwhile
+  Parse(bytes);
+}
+
+TIniFile TIniFile::FromText(std::string_view bytes) {
+  TIniFile ini;
+  ini.Parse(bytes);
+  return ini;
+}
+
+void TIniFile::Parse(std::string_view bytes) {
   TStringList lines;
   lines.SetText(DecodeExternalText(bytes));
   std::string section;

@@ -91,6 +91,25 @@ std::string IncludeTrailingPathDelimiter(const std::string& path) {
   return !path.empty() && path.back() == '/' ? path : path + "/";
 }
 
+std::string EscapeControlCharacters(std::string_view s) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(s.size());
+  for (const char c : s) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 32 && u != 127) || c == '\n' || c == '\t') {
+      out += c;
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -20,6 +20,11 @@ bool SameText(std::string_view a, std::string_view b);
 // <0, 0, >0 comparing with ASCII case ignored.
 int CompareText(std::string_view a, std::string_view b);
 
+// `s` with its control characters shown as escapes, for messages: line feed and tab stay as
+// they are, every other byte below 32 and DEL become "\r" or "\xNN" (NUL as "\x00"), so that a
+// text read from a file can neither cut a message short nor steer a terminal.
+std::string EscapeControlCharacters(std::string_view s);
+
 // Splits at every `delimiter`; an empty text gives one empty part.
 std::vector<std::string> SplitString(std::string_view s, char delimiter);
 

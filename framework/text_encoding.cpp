@@ -5,6 +5,7 @@
 #include <unicode/unistr.h>
 
 #include <memory>
+#include <vector>
 
 #include "framework/exception.h"
 
@@ -91,7 +92,23 @@ std::string DecodeExternalText(std::string_view bytes) {
   return Windows1252ToUtf8(bytes);
 }
 
-std::string Windows1252ToUtf8(std::string_view bytes) { return ToUtf8(bytes, "windows-1252"); }
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  // Each byte stands for one character, so a table made once with the converter serves every
+  // later call (files are decoded a line at a time).
+  static const std::vector<std::string> table = [] {
+    std::vector<std::string> t(256);
+    for (int b = 0; b < 256; ++b) t[b] = ToUtf8(std::string(1, static_cast<char>(b)), "windows-1252");
+    return t;
+  }();
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (const char c : bytes) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x80) out += c;
+    else out += table[u];
+  }
+  return out;
+}
 std::string Utf8ToWindows1252(std::string_view text) { return FromUtf8(text, "windows-1252"); }
 std::string Oem850ToUtf8(std::string_view bytes) { return ToUtf8(bytes, "ibm-850"); }
 std::string Utf8ToOem850(std::string_view text) { return FromUtf8(text, "ibm-850"); }

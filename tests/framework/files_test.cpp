@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -7,7 +8,11 @@
 #include <string>
 
 #include "framework/exception.h"
+#include "framework/file_lock.h"
 #include "framework/ini_file.h"
+#include "framework/stop_request.h"
+#include "framework/string_list.h"
+#include "framework/text_encoding.h"
 #include "framework/text_file.h"
 
 namespace framework {
@@ -73,6 +78,86 @@ TEST_F(FilesTest, TextLinesAndErrors) {
   } catch (const EInOutError& e) {
     EXPECT_NE(std::string::npos, e.Message().find("/proc/self/mem"));
   }
+}
+
+// The lines of `bytes` as the whole-file reading gives them: the reader's oracle.
+std::vector<std::string> WholeFileLines(const std::string& bytes) {
+  TStringList list;
+  list.SetText(DecodeExternalText(bytes));
+  std::vector<std::string> lines;
+  for (int i = 0; i < list.Count(); ++i) lines.push_back(list.Strings(i));
+  return lines;
+}
+
+TEST_F(FilesTest, LinesReadInChunksAreTheLinesOfTheWholeFile) {
+  // Line ends, UTF-8 sequences and a byte-order mark cut at the reader's 64 KiB chunk borders,
+  // and a byte that is no UTF-8 far behind the first chunk, which makes all of it Windows-1252.
+  const std::string umlaut = "\xC3\xA4";
+  std::vector<std::string> contents = {"", "\xEF\xBB\xBF", "\xEF\xBB\xBFx\r\ny", "\r", "\n\r", "a\r\r\nb\n\nc\r"};
+  for (size_t cut : {65533u, 65534u, 65535u, 65536u, 65537u}) {
+    contents.push_back(std::string(cut - 1, 'a') + "\r\n" + umlaut + "b\r\n");
+    contents.push_back(std::string(cut - 1, 'a') + umlaut + "\r" + umlaut + "\n");
+    contents.push_back(std::string(cut, 'x') + "\r" + std::string(70000, 'y') + "\n" + umlaut);
+    contents.push_back("\xEF\xBB\xBF" + std::string(cut, 'z') + umlaut + "\n" +
+                       std::string(200000, 'q') + "\xE4\r\n");
+  }
+  std::string random;
+  unsigned seed = 7;
+  for (int i = 0; i < 300000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const char pick[] = {'a', ';', '\r', '\n', '\xC3', '\xA4', '"', ' '};
+    random += pick[(seed >> 16) % 8];
+  }
+  contents.push_back(random);
+  for (size_t k = 0; k < contents.size(); ++k) {
+    const std::string path = Write("c" + std::to_string(k) + ".csv", contents[k]);
+    EXPECT_EQ(WholeFileLines(contents[k]), ReadTextFileLines(path)) << "content " << k;
+  }
+}
+
+TEST_F(FilesTest, OnlyRegularFilesOfBoundedSizeAreRead) {
+  // A FIFO without a writer would block the reading forever; a device would never end.
+  const std::string fifo = dir_ + "/export.csv";
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  for (const std::string& path : {fifo, std::string("/dev/zero"), dir_}) {
+    try {
+      TTextFileReader reader(path, 1000);
+      FAIL() << path;
+    } catch (const EInOutError& e) {
+      EXPECT_NE(std::string::npos, e.Message().find("'" + path + "'")) << e.Message();
+    }
+  }
+  const std::string big = Write("big.csv", std::string(1001, 'x'));
+  try {
+    TTextFileReader reader(big, 1000);
+    FAIL();
+  } catch (const EInOutError& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("big.csv")) << e.Message();
+    EXPECT_NE(std::string::npos, e.Message().find("1001 bytes")) << e.Message();
+  }
+  EXPECT_EQ(1u, ReadTextFileLines(big, 1001).size());
+  // An INI file that is a FIFO or a device reads as empty instead of hanging.
+  EXPECT_EQ(1, TIniFile(fifo).ReadInteger("option", "startimport", 1));
+  EXPECT_EQ("", TIniFile("/dev/zero").ReadString("DB", "Main", ""));
+}
+
+TEST_F(FilesTest, TheFileLockAdmitsOneHolderAndIsFreedWithIt) {
+  const std::string path = dir_ + "/db.mdb-import.lock";
+  TFileLock first;
+  ASSERT_TRUE(first.Acquire(path, std::chrono::milliseconds(0)));
+  // A second open of the file is a second holder, as another process would be.
+  TFileLock second;
+  EXPECT_FALSE(second.Acquire(path, std::chrono::milliseconds(100)));
+  EXPECT_FALSE(second.Held());
+  RequestStop(2);
+  EXPECT_THROW(second.Acquire(path, std::chrono::milliseconds(10000)), EStopRequested);
+  ClearStopRequest();
+  first.Release();
+  EXPECT_TRUE(second.Acquire(path, std::chrono::milliseconds(0)));
+  TFileLock moved(std::move(second));
+  EXPECT_TRUE(moved.Held());
+  EXPECT_FALSE(first.Acquire(path, std::chrono::milliseconds(0)));
+  EXPECT_THROW(first.Acquire(dir_ + "/missing/x.lock", std::chrono::milliseconds(0)), EInOutError);
 }
 
 TEST_F(FilesTest, SavedLinesAreWindows1252WithCrLf) {

@@ -252,5 +252,36 @@ TEST_F(FormStream, ValueSyntax) {
   }
 }
 
+// Lists nested `depth` levels deep around one integer.
+TFormValue NestedList(int depth) {
+  TFormValue v = TFormValue::Integer(1);
+  for (int i = 0; i < depth; ++i) v = TFormValue::List({v});
+  return v;
+}
+
+TEST_F(FormStream, NestingIsLimitedWithAClearErrorInsteadOfExhaustingTheStack) {
+  // Far deeper than any stack holds, in each construct that nests.
+  for (const std::string open : {"(", "< item P = ", "object A: TBox "}) {
+    std::string deep = "object X: TBox\n  P = ";
+    if (open[0] == 'o') deep = "object X: TBox\n";
+    for (int i = 0; i < 200000; ++i) deep += open;
+    try {
+      ParseFormText(deep);
+      FAIL() << open;
+    } catch (const EComponentError& e) {
+      EXPECT_NE(std::string::npos, e.Message().find("nested more than 100 levels deep")) << e.Message();
+    }
+  }
+  // The deepest list the reader takes is written and read back; one more is refused by both.
+  const TFormValue deepest = NestedList(kMaxFormNesting - 1);
+  const std::string text = "object X: TBox\n  P = " + FormatFormValue(deepest, 1) + "\nend";
+  EXPECT_EQ(deepest, ParseFormText(text).properties[0].value);
+  EXPECT_THROW(FormatFormValue(NestedList(kMaxFormNesting), 1), EComponentError);
+  std::string too_deep = "object X: TBox\n  P = ";
+  for (int i = 0; i < kMaxFormNesting; ++i) too_deep += "(";
+  EXPECT_THROW(ParseFormText(too_deep + "1" + std::string(kMaxFormNesting, ')') + "\nend"),
+               EComponentError);
+}
+
 }  // namespace
 }  // namespace framework
