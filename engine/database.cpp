@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "dao/dao_constants.h"
+#include "engine/access_header.h"
 #include "engine/definitions.h"
 #include "engine/errors.h"
 #include "engine/objects.h"
@@ -19,6 +20,12 @@ using namespace dao;
 
 void DatabaseCore::CheckOpen() const {
   if (closed) Raise(err::kObjectInvalid, "The database " + Quoted(name) + " is closed.");
+}
+
+int64_t DatabaseCore::DataVersion() {
+  auto st = connection->Prepare("PRAGMA data_version");
+  st.Step();
+  return st.ColumnInt(0);
 }
 
 void DatabaseCore::CheckWritable() const {
@@ -219,6 +226,10 @@ std::shared_ptr<dao::Database> OpenDatabaseFile(const std::string& path, bool ex
                                                 const std::string& connect) {
   if (path.empty()) Raise(err::kFileNotFound, "Could not find file '': no database name was given.");
   if (!FileExists(path)) Raise(err::kFileNotFound, "Could not find file " + Quoted(path) + ".");
+  if (IsAccessFile(path))
+    Raise(err::kNotADatabase, "Unrecognized database format " + Quoted(path) +
+                                  ": it is a Microsoft Access database, which this engine does not open. Convert it "
+                                  "once with dbsh --import-access " + Quoted(path) + " DEST and open DEST instead.");
   auto core = NewCore(path, exclusive, read_only, connect);
   bool ours = false;
   try {
