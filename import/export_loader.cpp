@@ -1,7 +1,10 @@
 #include "import/export_loader.h"
 
+#include <limits>
+
 #include "framework/date_time.h"
 #include "framework/format_settings.h"
+#include "framework/stop_request.h"
 #include "framework/strings.h"
 #include "framework/text_file.h"
 #include "import/mtools.h"
@@ -50,14 +53,17 @@ void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& g
   grid.SetCell(2, 0, "Name");
   grid.SetCell(3, 0, "Telefon");
 
-  const std::vector<std::string> lines = framework::ReadTextFileLines(file_name);
-  size_t next = 0;
-  if (first_line >= 2) next = static_cast<size_t>(first_line - 1);
+  // The file is streamed into the grid a line at a time; it is never held whole.
+  framework::TTextFileReader reader(file_name, kMaxExportFileSize);
+  std::string line, unused, number, name1, name2, birthday, phone;
+  for (int skipped = 1; skipped < first_line; ++skipped)
+    if (!reader.ReadLine(line)) break;
 
   int row = 0;
-  std::string line, unused, number, name1, name2, birthday, phone;
-  for (; next < lines.size(); ++next) {
-    line = lines[next];
+  while (reader.ReadLine(line)) {
+    framework::CheckStopRequest();
+    if (row == std::numeric_limits<int>::max() - 1)
+      throw framework::EInOutError("Cannot read '" + file_name + "': it has more lines than a grid holds.");
     mtools::NextField(line, ';', unused);
     mtools::NextField(line, ';', number);
     mtools::NextField(line, ';', name1);
@@ -67,10 +73,9 @@ void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& g
     for (int i = 6; i <= 18; ++i) mtools::NextField(line, ';', unused);
     mtools::NextField(line, ';', phone);
     ++row;
-    grid.SetCell(0, row, framework::Trim(number));
-    grid.SetCell(1, row, framework::Trim(birthday));
-    grid.SetCell(2, row, framework::Trim(name1 + " " + name2));
-    grid.SetCell(3, row, framework::Trim(phone));
+    const std::string name = framework::Trim(name1 + " " + name2);
+    const std::string birthday_cell = framework::Trim(birthday);
+    grid.SetRow(row, {framework::Trim(number), birthday_cell, name, framework::Trim(phone)});
   }
   grid.SetRowCount(row + 1);
 }

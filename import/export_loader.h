@@ -1,6 +1,7 @@
 // Reading the personnel system's export file into the preview grid.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "framework/string_list.h"
@@ -15,11 +16,19 @@ namespace import {
 std::string CheckDate(const std::string& raw, const std::string& field3, const std::string& field4,
                       framework::TStringList& protocol);
 
+// The largest export file read: 4 GiB, room for ten million lines of 400 bytes (an export line
+// of the personnel system has about 100). Anything larger is refused rather than read until
+// memory runs out.
+constexpr uint64_t kMaxExportFileSize = uint64_t{4} << 30;
+
 // Fills `grid` from the export file `file_name`: when the file exists, appends
 // "Importprotokoll vom <today>" to `protocol`, writes the headings into row 0, skips
 // `first_line` - 1 lines, and writes one row per remaining line (personnel number, birthday,
 // name, telephone from fields 2, 5, 3+4 and 19); the row count becomes the number of data rows
-// plus one. A missing file changes nothing. Raises EInOutError when the file cannot be read.
+// plus one. The file is streamed, never held whole. A missing file (or a directory) changes
+// nothing. Raises EInOutError naming the file when it cannot be read, is no regular file (a FIFO,
+// a device) or is larger than kMaxExportFileSize, and EStopRequested between two lines when a
+// stop was requested; the grid then keeps the rows written so far.
 void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,
                     framework::TStringList& protocol);
 

@@ -3,8 +3,11 @@
 // and writes only this model.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace import {
@@ -31,6 +34,12 @@ class TStringGrid {
   // count grows to include them. Raises framework::Exception for a negative address or a column
   // past the last.
   void SetCell(int col, int row, const std::string& text);
+  // Writes the cells of a whole row at once, columns 0 to cells.size() - 1; the cheap way to
+  // fill a large grid. Raises as SetCell.
+  void SetRow(int row, const std::vector<std::string_view>& cells);
+
+  // Bytes the stored cells take in memory (for tests and measurements).
+  size_t StorageBytes() const;
 
   // Told after every change, so that a view can refresh; may be empty.
   std::function<void()> OnChange;
@@ -40,7 +49,16 @@ class TStringGrid {
   void EndUpdate();
 
  private:
+  struct Block;
   void Changed();
+  // The cells of the record `ref` in `blocks`.
+  static std::vector<std::string_view> DecodeRecord(const std::vector<Block>& blocks, uint64_t ref);
+  // The cells of a stored row (none for a row never written).
+  std::vector<std::string_view> RowCells(int row) const;
+  // Stores the cells of `row`, replacing what it held.
+  void StoreRow(int row, const std::vector<std::string_view>& cells);
+  // Moves the live rows into fresh blocks when the replaced ones take more room than they do.
+  void Compact();
 
   int col_count_;
   int row_count_;
@@ -48,7 +66,20 @@ class TStringGrid {
   int fixed_rows_;
   int update_count_ = 0;
   bool changed_while_updating_ = false;
-  std::vector<std::vector<std::string>> rows_;  // may hold more rows than row_count_
+
+  // A grid holds the whole export file, a million rows and more, so its cells are packed: each
+  // row is one record of length-prefixed cells in large shared blocks, addressed by one 64-bit
+  // reference (block number and offset, 0 for a row never written). A rewritten row is stored
+  // anew and its old record becomes garbage, which Compact reclaims.
+  struct Block {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    size_t capacity = 0;
+  };
+  std::vector<uint64_t> rows_;  // may hold more rows than row_count_
+  std::vector<Block> blocks_;
+  size_t live_bytes_ = 0;
+  size_t garbage_bytes_ = 0;
 };
 
 }  // namespace import

@@ -1,10 +1,12 @@
 #include "import/synchronisation.h"
 
-#include <unordered_map>
+#include <algorithm>
+#include <vector>
 
 #include "dao/table/dao_table.h"
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "framework/stop_request.h"
 #include "framework/strings.h"
 #include "framework/text_file.h"
 
@@ -26,10 +28,12 @@ std::string UsableBirthday(const std::string& cell) {
 // Answers "is this personnel number in the grid?" as a scan of rows 1.. in order would, where an
 // empty cell gives -1 and any other cell is converted as a decimal integer: a number found before
 // the first cell that is no integer is there; reaching that cell raises its conversion error.
-// Built once, so that each record costs a hash look-up instead of a scan of the grid.
+// Built once, so that each record costs a binary search instead of a scan of the grid; a sorted
+// array, since it holds a number for every row of the file (4 bytes each).
 class GridNumbers {
  public:
   explicit GridNumbers(const TStringGrid& grid) {
+    numbers_.reserve(static_cast<size_t>(grid.RowCount()));
     for (int row = 1; row < grid.RowCount(); ++row) {
       const std::string cell = grid.Cell(0, row);
       int32_t n = -1;
@@ -38,18 +42,19 @@ class GridNumbers {
         bad_row_ = row;
         break;
       }
-      first_row_.emplace(n, row);
+      numbers_.push_back(n);
     }
+    std::sort(numbers_.begin(), numbers_.end());
   }
 
   bool Contains(int32_t number) const {
-    if (first_row_.count(number) != 0) return true;
+    if (std::binary_search(numbers_.begin(), numbers_.end(), number)) return true;
     if (bad_row_ > 0) framework::StrToInt(bad_cell_);  // raises the conversion error
     return false;
   }
 
  private:
-  std::unordered_map<int32_t, int> first_row_;  // number -> first row holding it
+  std::vector<int32_t> numbers_;  // the numbers of the rows before the first bad cell
   std::string bad_cell_;
   int bad_row_ = 0;
 };
@@ -73,6 +78,7 @@ void SynchroniseTable(const TStringGrid& grid, dao::TUxDaoTable& table,
   progress.SetMax(rows);
   int counter = 0;
   for (int row = 1; row < rows; ++row) {
+    framework::CheckStopRequest();  // a stop ends the run between two records
     table.Open();
     progress.SetPosition(counter++);
     progress.Repaint();
@@ -97,6 +103,7 @@ void SynchroniseTable(const TStringGrid& grid, dao::TUxDaoTable& table,
   counter = 0;
   table.GoFirst();
   while (!table.AtEnd()) {
+    framework::CheckStopRequest();
     progress.SetPosition(counter++);
     progress.Repaint();
     const int32_t n = table.FieldNamed("Personalnr").AsInteger();

@@ -34,7 +34,8 @@ extern const char* const kProtocolFileName;
 //     protocol line "Lösche <birthday> <name> / <number>" and is deleted;
 //  3. the table is closed.
 // Nothing is caught: an error stops the run where it happens, with the changes made so far
-// kept and the table left open. A grid without any personnel number is refused before the table
+// kept and the table left open. A stop request (framework/stop_request.h) ends it the same way
+// between two records (EStopRequested). A grid without any personnel number is refused before the table
 // is touched (EDatabaseError), since it would delete every record.
 void SynchroniseTable(const TStringGrid& grid, dao::TUxDaoTable& table,
                       framework::TStringList& protocol, ProgressSink& progress);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "framework/date_time.h"
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "framework/stop_request.h"
 #include "import/export_loader.h"
 
 namespace import {
@@ -155,6 +157,49 @@ TEST_F(LoaderTest, OddFilesLoadWithoutHarm) {
 
   LoadExportFile(Write(std::string("x;5;a\0b;c;01.01.2000", 20)), 1, grid_, protocol_);
   EXPECT_EQ(std::string("a\0b c", 5), grid_.Cell(2, 1));
+}
+
+TEST_F(LoaderTest, OnlyRegularFilesOfSaneSizeAreRead) {
+  // A FIFO would block the program for good, a device would be read until memory runs out, and
+  // a file past the size limit likewise; each is refused with an error naming it.
+  const std::string fifo = dir_ + "/export.csv";
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+  const std::string huge = dir_ + "/huge.csv";
+  std::ofstream(huge, std::ios::binary) << "x";
+  ASSERT_EQ(0, ::truncate(huge.c_str(), static_cast<off_t>(kMaxExportFileSize + 1)));  // sparse
+  for (const std::string& path : {fifo, std::string("/dev/zero"), huge}) {
+    try {
+      LoadExportFile(path, 1, grid_, protocol_);
+      FAIL() << path;
+    } catch (const framework::EInOutError& e) {
+      EXPECT_NE(std::string::npos, e.Message().find("'" + path + "'")) << e.Message();
+    }
+  }
+  EXPECT_EQ(2, grid_.RowCount());
+}
+
+TEST_F(LoaderTest, AStopRequestEndsTheLoadingBetweenLines) {
+  framework::RequestStop(15);
+  EXPECT_THROW(LoadExportFile(Write(Record("1", "a", "b", "01.01.2000", "t") + "\n"), 1, grid_, protocol_),
+               framework::EStopRequested);
+  framework::ClearStopRequest();
+  EXPECT_EQ("", grid_.Cell(0, 1));
+}
+
+TEST_F(LoaderTest, ALargeFileFillsTheGridRowByRow) {
+  // Many more lines than one read of the file holds, in Windows-1252, each with its own values.
+  std::string text = "Kopf\r\nKopf\r\nKopf\r\n";
+  const int n = 20000;
+  for (int i = 1; i <= n; ++i)
+    text += "01;" + std::to_string(i) + ";M\xFCller;J" + std::to_string(i % 7) + ";01.02.1970" +
+            std::string(13, ';') + ";0711 " + std::to_string(i) + "\r\n";
+  LoadExportFile(Write(text), 4, grid_, protocol_);
+  ASSERT_EQ(n + 1, grid_.RowCount());
+  for (int i : {1, 2, 4096, 19999, n}) {
+    EXPECT_EQ(std::to_string(i), grid_.Cell(0, i));
+    EXPECT_EQ("M\xC3\xBCller J" + std::to_string(i % 7), grid_.Cell(2, i));
+    EXPECT_EQ("0711 " + std::to_string(i), grid_.Cell(3, i));
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "framework/com.h"
 #include "framework/exception.h"
 #include "framework/format_settings.h"
+#include "framework/stop_request.h"
 #include "import/synchronisation.h"
 
 namespace import {
@@ -199,6 +200,29 @@ TEST_F(SynchronisationTest, ErrorsStopTheRunAndKeepWhatWasDone) {
   Grid({{"12a", "01.01.1990", "Zahl Zoe", ""}});
   EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress_), framework::Exception);
   EXPECT_EQ(3u, Records().size());
+  EXPECT_EQ(0, protocol_.Count());
+}
+
+TEST_F(SynchronisationTest, AStopRequestEndsTheRunBetweenTwoRecords) {
+  // The request arrives while the second row is handled, as a signal would at any moment.
+  class StoppingProgress : public RecordingProgress {
+   public:
+    void SetPosition(int position) override {
+      RecordingProgress::SetPosition(position);
+      if (++calls == 2) framework::RequestStop(15);
+    }
+    int calls = 0;
+  } progress;
+  Grid({{"1001", "01.02.1971", "Meier Hans", ""}, {"2001", "01.01.1990", "Neu Nina", ""},
+        {"2002", "01.01.1991", "Nie Nils", ""}});
+  EXPECT_THROW(SynchroniseTable(grid_, *table_, protocol_, progress), framework::EStopRequested);
+  framework::ClearStopRequest();
+  table_->Close();
+  // The row being handled was finished, the next one never started, and nothing was deleted.
+  const std::vector<Record> records = Records();
+  ASSERT_EQ(4u, records.size());
+  EXPECT_EQ("01.02.1971", records[0].birthday);
+  EXPECT_EQ(2001, records[3].number);
   EXPECT_EQ(0, protocol_.Count());
 }
 
