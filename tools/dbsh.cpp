@@ -1,12 +1,14 @@
 // dbsh: a command-line shell for the engine's databases.
 //
 //   dbsh [--create] DATABASE [SCRIPT]
+//   dbsh --import-access SOURCE DEST
 //
 // Reads one statement per line from SCRIPT or standard input (blank lines and lines beginning
 // with "--" are skipped). A statement that returns records prints its column names and rows
 // separated by TABs; any other prints "ok N" with the number of records it affected. A failing
 // statement prints "error N: message" and the shell goes on; the exit status is 1 when any
 // statement failed. ".tables", ".schema TABLE" and ".indexes TABLE" describe the database.
+// --import-access converts a genuine Access file into a new database DEST (tools/access).
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include "framework/com.h"
 #include "framework/exception.h"
 #include "framework/strings.h"
+#include "tools/access/access_import.h"
 #include "tools/dbsh_output.h"
 
 namespace {
@@ -28,7 +31,8 @@ namespace {
 using dao::Variant;
 
 void Usage() {
-  std::cerr << "usage: dbsh [--create] DATABASE [SCRIPT]\n";
+  std::cerr << "usage: dbsh [--create] DATABASE [SCRIPT]\n"
+               "       dbsh --import-access SOURCE DEST\n";
 }
 
 bool StartsWithWord(const std::string& line, const char* word) {
@@ -124,6 +128,13 @@ bool RunLine(dao::Database& db, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--import-access") == 0) {
+    if (argc != 4) {
+      Usage();
+      return 2;
+    }
+    return access_file::ImportAccess(argv[2], argv[3], std::cout, std::cerr);
+  }
   bool create = false;
   std::vector<std::string> args;
   for (int k = 1; k < argc; ++k) {
