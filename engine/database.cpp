@@ -9,6 +9,7 @@
 #include "engine/access_header.h"
 #include "engine/definitions.h"
 #include "engine/errors.h"
+#include "engine/integrity.h"
 #include "engine/objects.h"
 #include "engine/recordset.h"
 #include "engine/translator.h"
@@ -174,6 +175,18 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// What the thing at `path` is when it exists but is no regular file ("a directory", "a device"
+// ...); "" when it does not exist or is a regular file.
+std::string NonFileKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (S_ISDIR(st.st_mode)) return "a directory";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device";
+  if (S_ISFIFO(st.st_mode)) return "a FIFO";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "no regular file";
+}
+
 std::shared_ptr<DatabaseCore> NewCore(const std::string& path, bool exclusive, bool read_only, const std::string& connect) {
   Catalog::SetDefaultTranslator(&TranslateDefault);
   auto core = std::make_shared<DatabaseCore>();
@@ -219,22 +232,40 @@ void FinishOpen(DatabaseCore& core) {
 std::shared_ptr<dao::Database> OpenDatabaseFile(const std::string& path, bool exclusive, bool read_only,
                                                 const std::string& connect) {
   if (path.empty()) Raise(err::kFileNotFound, "Could not find file '': no database name was given.");
-  if (!FileExists(path)) Raise(err::kFileNotFound, "Could not find file " + Quoted(path) + ".");
+  if (!FileExists(path)) {
+    const std::string kind = NonFileKind(path);
+    if (!kind.empty())
+      Raise(err::kCannotOpenFile, "Cannot open the database " + Quoted(path) + ": it is " + kind +
+                                      ", not a database file.");
+    Raise(err::kFileNotFound, "Could not find file " + Quoted(path) + ".");
+  }
   if (IsAccessFile(path))
     Raise(err::kNotADatabase, "Unrecognized database format " + Quoted(path) +
                                   ": it is a Microsoft Access database, which this engine does not open. Convert it "
                                   "once with dbsh --import-access " + Quoted(path) + " DEST and open DEST instead.");
   auto core = NewCore(path, exclusive, read_only, connect);
+  // A file cut short reads as no database or as a damaged one; its header tells which it is.
+  auto raise_if_cut_short = [&path] {
+    const std::string damage = HeaderDamage(path);
+    if (!damage.empty())
+      Raise(kDamagedDatabase, "The database " + Quoted(path) + " is damaged: " + damage + ". Repair it with " +
+                                  RepairCommand(path) + " and use the new file in its place.");
+  };
   bool ours = false;
   try {
     ours = Catalog::IsEngineDatabase(*core->connection);
   } catch (const dao::EOleException& e) {
     if (e.ErrorCode() == err::kLocked)
       Raise(err::kSystemFileInUse, "The database " + Quoted(path) + " is opened exclusively by another user.");
-    if (e.ErrorCode() != err::kNotADatabase && e.ErrorCode() != err::kReserved) throw;
+    if (e.ErrorCode() != err::kNotADatabase && e.ErrorCode() != err::kReserved && e.ErrorCode() != kDamagedDatabase)
+      throw;
+    raise_if_cut_short();
+    if (e.ErrorCode() == kDamagedDatabase) throw;
   }
-  if (!ours)
+  if (!ours) {
+    raise_if_cut_short();
     Raise(err::kNotADatabase, "Unrecognized database format " + Quoted(path) + ": the file is not a database of this engine.");
+  }
   FinishOpen(*core);
   return std::make_shared<DatabaseImpl>(core);
 }

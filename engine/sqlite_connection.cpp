@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/errors.h"
+#include "engine/integrity.h"
 #include "engine/jet_functions.h"
 
 namespace engine {
@@ -199,9 +200,12 @@ void Connection::Fail(int rc, const std::string& sql) const {
       Raise(dao::err::kReadOnly,
             "Cannot update: the database " + Quoted(path_) + " is opened read-only.");
     case SQLITE_NOTADB:
+      Raise(dao::err::kNotADatabase, "The file " + Quoted(path_) + " is not a database of this engine.");
     case SQLITE_CORRUPT:
-      Raise(dao::err::kNotADatabase,
-            "The file " + Quoted(path_) + " is not a database of this engine or is damaged.");
+      // Said plainly, so that a damaged page is not taken for a record another user changed.
+      Raise(kDamagedDatabase, "The database " + Quoted(path_) + " is damaged (" + message +
+                                  "). Check it with dbsh --check " + Quoted(path_) + " and repair it with " +
+                                  RepairCommand(path_) + ".");
     case SQLITE_FULL:
       Raise(dao::err::kDiskError, "The disk is full; the database " + Quoted(path_) +
                                       " could not be written.");
