@@ -23,6 +23,12 @@ void DatabaseCore::CheckOpen() const {
   if (closed) Raise(err::kObjectInvalid, "The database " + Quoted(name) + " is closed.");
 }
 
+int64_t DatabaseCore::DataVersion() {
+  auto st = connection->Prepare("PRAGMA data_version");
+  st.Step();
+  return st.ColumnInt(0);
+}
+
 void DatabaseCore::CheckWritable() const {
   CheckOpen();
   if (read_only) Raise(err::kReadOnly, "Cannot update: the database " + Quoted(name) + " is opened read-only.");

@@ -2,6 +2,7 @@
 // catalog, the open mode, the read-cache epoch and the list of open recordsets.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 namespace engine {
 
 class RecordsetImpl;
+class RowBookmarks;
+class TableOrder;
 
 struct DatabaseCore {
   std::string name;
@@ -26,6 +29,13 @@ struct DatabaseCore {
   std::unique_ptr<Connection> connection;
   std::unique_ptr<Catalog> catalog;
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets;
+  // The live orders of table-type recordsets, and the bookmarks they share per table (by the
+  // catalog's name of the table).
+  std::vector<std::weak_ptr<TableOrder>> table_orders;
+  std::map<std::string, std::shared_ptr<RowBookmarks>> row_bookmarks;
+  // Bumped by every change of this connection that table orders cannot place record by record
+  // (action queries, schema changes, rollbacks): they read their table again before next use.
+  int64_t order_epoch = 0;
 
   // Enters a newly opened recordset in `recordsets`, dropping the entries of recordsets released
   // since, so that the list stays as long as the number of open recordsets even when a caller
@@ -35,6 +45,8 @@ struct DatabaseCore {
     recordsets.push_back(rs);
   }
 
+  // SQLite's data version: it changes when another connection commits to the file.
+  int64_t DataVersion();
   // 3420 when the database has been closed.
   void CheckOpen() const;
   // 3027 when the database is read-only.
@@ -48,6 +60,7 @@ struct DatabaseCore {
       connection->Exec("RELEASE op");
     } catch (...) {
       ++cache_epoch;  // rows read meanwhile may show what is undone now
+      ++order_epoch;
       try {
         connection->Exec("ROLLBACK TO op; RELEASE op");
       } catch (...) {

@@ -723,6 +723,8 @@ int32_t ExecuteStatement(const std::shared_ptr<DatabaseCore>& db, const std::str
   if (st.kind == JetStatement::kSelect)
     Raise(err::kCannotExecuteSelect, "Cannot execute a select query: " + Quoted(sql) + " returns records; open it as a recordset.");
   db->CheckWritable();
+  // Table-type recordsets read their tables again after any statement.
+  ++db->order_epoch;
   switch (st.kind) {
     case JetStatement::kCreateTable: catalog.CreateTable(TableFromDdl(st)); return 0;
     case JetStatement::kDropTable: catalog.DropTable(st.table); return 0;

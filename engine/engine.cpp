@@ -90,6 +90,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
       core->connection->Exec("ROLLBACK TO ws; RELEASE ws");
       // Records read inside the transaction may show changes that are gone now.
       ++core->cache_epoch;
+      ++core->order_epoch;
     }
     --transaction_depth_;
   }

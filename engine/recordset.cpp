@@ -137,25 +137,23 @@ class RecordsetField : public dao::Field {
   int index_;
 };
 
-Variant MakeBookmark(int32_t entry) {
-  const uint32_t v = static_cast<uint32_t>(entry) + 1;
+Variant MakeBookmark(uint32_t v) {
   return Variant(std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                                       static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
 }
 
-// The entry of a bookmark value (4 bytes, or an array of byte values), or -1.
-int32_t BookmarkEntry(const Variant& bookmark) {
+// The 32-bit value of a bookmark (4 bytes, or an array of byte values), or 0.
+uint32_t BookmarkValue(const Variant& bookmark) {
   std::vector<uint8_t> b;
   if (bookmark.Type() == framework::VarType::Bytes) {
     b = bookmark.ToBytes();
   } else if (bookmark.IsArray()) {
     for (const Variant& item : bookmark.ArrayItems()) b.push_back(static_cast<uint8_t>(item.ToInt32()));
   } else {
-    return -1;
+    return 0;
   }
-  if (b.size() < 4) return -1;
-  const uint32_t v = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-  return v == 0 ? -1 : static_cast<int32_t>(v - 1);
+  if (b.size() < 4) return 0;
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
 }
 
 }  // namespace
@@ -211,11 +209,8 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<RecordSource>
     rs->StartStream();
   } else {
     rs->BuildKeyset();
-    rs->cur_ = -1;
-    if (source->keyset->LiveCount() > 0) {
-      rs->cur_ = source->keyset->Next(-1);
-      rs->bof_ = rs->eof_ = false;
-    }
+    rs->cur_ = rs->Order().First();
+    rs->bof_ = rs->eof_ = rs->cur_ < 0;
   }
   source->db->RememberRecordset(rs);
   return rs;
@@ -262,35 +257,23 @@ void RecordsetImpl::BuildKeyset() {
   RecordSource& s = *source_;
   const SelectPlan& plan = s.plan;
   Connection& c = *s.db->connection;
+  window_changes_ = -1;
+  window_entries_.clear();
+  last_read_entry_ = -1;
+  if (type_ == dbOpenTable) {
+    s.table_order = SharedTableOrder(s.db, s.db->catalog->Table(plan.base_table), s.table_index);
+    s.table_order->Sync();
+    return;
+  }
   std::vector<int64_t> ids;
   s.rows.clear();
   if (s.keyed) {
-    std::string order = plan.order_sql;
-    std::string where = plan.where_sql;
-    std::vector<Slot> order_slots = plan.order_slots;
-    if (type_ == dbOpenTable && !s.table_index.empty()) {
-      const TableInfo& t = s.db->catalog->Table(plan.base_table);
-      const int k = t.IndexPosition(s.table_index);
-      if (t.indexes[k].ignore_nulls) {
-        // Records whose key is all Null are not in an index that ignores Nulls.
-        std::string all_null;
-        for (const auto& ic : t.indexes[k].columns)
-          all_null += (all_null.empty() ? "" : " AND ") + QuoteName(plan.base_alias) + "." + QuoteName(ic.name) + " IS NULL";
-        where += (where.empty() ? " WHERE NOT (" : " AND NOT (") + all_null + ")";
-      }
-      order = " ORDER BY ";
-      for (const auto& ic : t.indexes[k].columns)
-        order += QuoteName(plan.base_alias) + "." + QuoteName(ic.name) + (ic.descending ? " DESC, " : ", ");
-      order += QuoteName(plan.base_alias) + ".rowid";
-      order_slots.clear();
-    } else if (order.empty()) {
-      order = " ORDER BY " + QuoteName(plan.base_alias) + ".rowid";
-    }
-    std::string sql = "SELECT " + QuoteName(plan.base_alias) + ".rowid" + plan.from_sql + where + order;
+    const std::string order = plan.order_sql.empty() ? " ORDER BY " + QuoteName(plan.base_alias) + ".rowid" : plan.order_sql;
+    std::string sql = "SELECT " + QuoteName(plan.base_alias) + ".rowid" + plan.from_sql + plan.where_sql + order;
     if (s.max_records > 0) sql += " LIMIT " + std::to_string(s.max_records);
     std::vector<Slot> slots = plan.from_slots;
     slots.insert(slots.end(), plan.where_slots.begin(), plan.where_slots.end());
-    slots.insert(slots.end(), order_slots.begin(), order_slots.end());
+    slots.insert(slots.end(), plan.order_slots.begin(), plan.order_slots.end());
     auto st = c.Prepare(sql);
     st.BindAll(BindSlots(slots, s.parameters));
     while (st.Step()) ids.push_back(st.ColumnInt(0));
@@ -312,9 +295,6 @@ void RecordsetImpl::BuildKeyset() {
     }
   }
   s.keyset = std::make_shared<Keyset>(std::move(ids));
-  window_changes_ = -1;
-  window_entries_.clear();
-  last_read_entry_ = -1;
 }
 
 void RecordsetImpl::CheckOpen() const {
@@ -325,6 +305,21 @@ void RecordsetImpl::CheckOpen() const {
 std::string RecordsetImpl::Name() {
   CheckOpen();
   return source_->name.size() > 256 ? source_->name.substr(0, 256) : source_->name;
+}
+
+RecordOrder& RecordsetImpl::Order() {
+  RecordSource& s = *source_;
+  if (!s.table_order) return *s.keyset;
+  s.table_order->Sync();
+  if (s.table_order->generation() != order_generation_) {
+    // Someone else changed the table: records read before may be out of date.
+    order_generation_ = s.table_order->generation();
+    window_changes_ = -1;
+    cached_entry_ = -1;
+  }
+  // Records added by others to a set that stood empty: the position is before the first one.
+  if (bof_ && eof_ && s.table_order->LiveCount() > 0) eof_ = false;
+  return *s.table_order;
 }
 
 void RecordsetImpl::LeaveEdit() {
@@ -360,12 +355,12 @@ void RecordsetImpl::MoveFirst() {
       Raise(err::kNotSupported, "A forward-only recordset cannot move back to its first record.");
     return;
   }
-  Keyset& k = *source_->keyset;
+  RecordOrder& k = Order();
   if (k.LiveCount() == 0) {
     AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
   }
-  GoTo(k.Next(-1));
+  GoTo(k.First());
 }
 
 void RecordsetImpl::MoveLast(const Variant&) {
@@ -385,12 +380,12 @@ void RecordsetImpl::MoveLast(const Variant&) {
     bof_ = eof_ = false;
     return;
   }
-  Keyset& k = *source_->keyset;
+  RecordOrder& k = Order();
   if (k.LiveCount() == 0) {
     AfterEmptyMove();
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) + " is empty.");
   }
-  GoTo(k.Previous(k.Size()));
+  GoTo(k.Last());
 }
 
 void RecordsetImpl::MoveNext() {
@@ -414,7 +409,7 @@ void RecordsetImpl::MovePrevious() {
 }
 
 void RecordsetImpl::Step(bool forward) {
-  Keyset& k = *source_->keyset;
+  RecordOrder& k = Order();
   if (k.LiveCount() == 0 && !bof_ && !eof_) {
     // The last record was deleted while current: the set is empty now, which is no error.
     AfterEmptyMove();
@@ -425,12 +420,12 @@ void RecordsetImpl::Step(bool forward) {
     Raise(err::kNoCurrentRecord, "No current record: the recordset " + Quoted(Name()) +
                                      (forward ? " is at its end." : " is before its first record."));
   }
-  const int32_t to = forward ? k.Next(bof_ ? -1 : cur_) : k.Previous(eof_ ? k.Size() : cur_);
+  const int32_t to = forward ? (bof_ ? k.First() : k.Next(cur_)) : (eof_ ? k.Last() : k.Previous(cur_));
   if (to < 0) {
     // Past the edge: stand at EOF (BOF) from where the opposite move comes back.
     eof_ = forward;
     bof_ = !forward;
-    cur_ = forward ? k.Size() : -1;
+    cur_ = -1;
     cached_entry_ = -1;
     return;
   }
@@ -438,9 +433,7 @@ void RecordsetImpl::Step(bool forward) {
 }
 
 int32_t RecordsetImpl::Rank(int32_t entry) const {
-  const Keyset& k = *source_->keyset;
-  if (entry < 0) return -1;
-  if (entry >= k.Size()) return 2 * k.LiveCount();
+  const RecordOrder& k = source_->table_order ? static_cast<const RecordOrder&>(*source_->table_order) : *source_->keyset;
   return k.IsLive(entry) ? 2 * k.Position(entry) : 2 * k.Position(entry) - 1;
 }
 
@@ -454,13 +447,20 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
     for (int32_t n = 0; n < rows && !eof_; ++n) StreamNext();
     return;
   }
-  Keyset& k = *source_->keyset;
+  RecordOrder& k = Order();
   int32_t from = cur_;
   if (!start.IsClear()) {
-    from = BookmarkEntry(start);
-    if (from < 0 || from >= k.Size()) Raise(err::kInvalidBookmark, "Not a valid bookmark for the recordset " + Quoted(Name()) + ".");
+    from = k.EntryOfBookmark(BookmarkValue(start));
+    if (from == kDeletedEntry)
+      Raise(err::kRecordDeleted, "Record is deleted: the start bookmark's record of " + Quoted(Name()) + " was deleted.");
+    if (from < 0) Raise(err::kInvalidBookmark, "Not a valid bookmark for the recordset " + Quoted(Name()) + ".");
   } else {
-    if (k.LiveCount() == 0) AfterEmptyMove();
+    if (k.LiveCount() == 0 && rows != 0 && !bof_ && !eof_) {
+      // From the deleted last record of the set: the move finds the set empty, which is no error.
+      LeaveEdit();
+      AfterEmptyMove();
+      return;
+    }
     CheckCurrent();
   }
   if (rows == 0) {
@@ -478,51 +478,48 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
   const int32_t base = k.Position(from);
   int64_t target = k.IsLive(from) ? static_cast<int64_t>(base) + rows
                                    : (rows > 0 ? static_cast<int64_t>(base) + rows - 1 : static_cast<int64_t>(base) + rows);
-  if (target < 0) {
-    bof_ = true;
-    eof_ = false;
+  if (target < 0 || target >= k.LiveCount()) {
+    bof_ = target < 0;
+    eof_ = !bof_;
     cur_ = -1;
-    return;
-  }
-  if (target >= k.LiveCount()) {
-    eof_ = true;
-    bof_ = false;
-    cur_ = k.Size();
+    cached_entry_ = -1;
     return;
   }
   GoTo(k.EntryAt(static_cast<int32_t>(target)));
 }
 
+// A deleted record stays current until a move, even the last one of the set: BOF and EOF tell
+// the position, not whether records are left.
 bool RecordsetImpl::Bof() {
   CheckOpen();
-  if (streaming()) return bof_;
-  return bof_ || source_->keyset->LiveCount() == 0;
+  if (!streaming()) Order();
+  return bof_;
 }
 
 bool RecordsetImpl::Eof() {
   CheckOpen();
-  if (streaming()) return eof_;
-  return eof_ || source_->keyset->LiveCount() == 0;
+  if (!streaming()) Order();
+  return eof_;
 }
 
 int32_t RecordsetImpl::RecordCount() {
   CheckOpen();
   if (type_ == dbOpenForwardOnly) return forward_visited_;
-  return source_->keyset->LiveCount();
+  return Order().LiveCount();
 }
 
 int32_t RecordsetImpl::AbsolutePosition() {
   CheckOpen();
   if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no AbsolutePosition.");
-  const Keyset& k = *source_->keyset;
-  if (bof_ || eof_ || cur_ < 0 || cur_ >= k.Size() || !k.IsLive(cur_)) return -1;
+  const RecordOrder& k = Order();
+  if (bof_ || eof_ || cur_ < 0 || !k.IsLive(cur_)) return -1;
   return k.Position(cur_);
 }
 
 void RecordsetImpl::SetAbsolutePosition(int32_t position) {
   CheckOpen();
   if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no AbsolutePosition.");
-  const Keyset& k = *source_->keyset;
+  const RecordOrder& k = Order();
   if (position < 0 || position >= k.LiveCount())
     Raise(err::kInvalidArgument, "AbsolutePosition " + std::to_string(position) + " is outside the recordset " +
                                      Quoted(Name()) + " (" + std::to_string(k.LiveCount()) + " records).");
@@ -537,14 +534,14 @@ float PercentOf(int32_t position, int32_t count) {
 float RecordsetImpl::PercentPosition() {
   CheckOpen();
   const int32_t p = AbsolutePosition();
-  return PercentOf(p, source_->keyset->LiveCount());
+  return PercentOf(p, Order().LiveCount());
 }
 
 void RecordsetImpl::SetPercentPosition(float percent) {
   CheckOpen();
   if (streaming()) Raise(err::kNotSupported, "A forward-only recordset has no PercentPosition.");
   if (percent < 0 || percent > 100) Raise(err::kInvalidArgument, "PercentPosition must be between 0 and 100.");
-  const int32_t n = source_->keyset->LiveCount();
+  const int32_t n = Order().LiveCount();
   if (n == 0) return;
   SetAbsolutePosition(std::min<int32_t>(n - 1, static_cast<int32_t>(percent * n / 100.0f)));
 }
@@ -552,17 +549,17 @@ void RecordsetImpl::SetPercentPosition(float percent) {
 Variant RecordsetImpl::Bookmark() {
   CheckCurrent();
   if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no bookmarks.");
-  return MakeBookmark(cur_);
+  return MakeBookmark(Order().BookmarkOf(cur_));
 }
 
 void RecordsetImpl::SetBookmark(const Variant& bookmark) {
   CheckOpen();
   if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset has no bookmarks.");
-  const Keyset& k = *source_->keyset;
-  const int32_t entry = BookmarkEntry(bookmark);
-  if (entry < 0 || entry >= k.Size())
+  RecordOrder& k = Order();
+  const int32_t entry = k.EntryOfBookmark(BookmarkValue(bookmark));
+  if (entry != kDeletedEntry && entry < 0)
     Raise(err::kInvalidBookmark, "Not a valid bookmark for the recordset " + Quoted(Name()) + ".");
-  if (!k.IsLive(entry))
+  if (entry == kDeletedEntry || !k.IsLive(entry))
     Raise(err::kRecordDeleted, "Record is deleted: the bookmark's record of " + Quoted(Name()) + " was deleted.");
   LeaveEdit();
   GoTo(entry);
@@ -575,7 +572,7 @@ bool RecordsetImpl::Bookmarkable() {
 
 Variant RecordsetImpl::LastModified() {
   CheckOpen();
-  if (last_modified_ < 0) return Variant::Null();
+  if (last_modified_ == 0) return Variant::Null();
   return MakeBookmark(last_modified_);
 }
 
@@ -658,14 +655,15 @@ void RecordsetImpl::SetIndex(const std::string& index) {
     name = t.indexes[k].name;
   }
   LeaveEdit();
-  // The new order is a new keyset: bookmarks of the old order are no longer valid.
+  // Another order of the same records: bookmarks name records, so they stay valid. Clones keep
+  // the order they had.
   auto fresh = std::make_shared<RecordSource>(*source_);
   fresh->table_index = name;
   source_ = fresh;
   BuildKeyset();
   cached_entry_ = -1;
-  last_modified_ = -1;
-  if (source_->keyset->LiveCount() > 0) GoTo(source_->keyset->Next(-1));
+  cur_ = Order().First();
+  if (cur_ >= 0) GoTo(cur_);
   else AfterEmptyMove();
 }
 
@@ -708,18 +706,23 @@ std::string RecordsetImpl::ValidationText() {
 std::shared_ptr<dao::Recordset> RecordsetImpl::Clone() {
   CheckOpen();
   if (type_ == dbOpenForwardOnly) Raise(err::kNotSupported, "A forward-only recordset cannot be cloned.");
-  auto rs = std::shared_ptr<RecordsetImpl>(new RecordsetImpl(source_, type_));
+  std::shared_ptr<RecordSource> source = source_;
+  if (type_ == dbOpenTable && !source_->table_index.empty()) {
+    // A clone of a table walks the table without an index until one is set on it.
+    source = std::make_shared<RecordSource>(*source_);
+    source->table_index.clear();
+  }
+  auto rs = std::shared_ptr<RecordsetImpl>(new RecordsetImpl(source, type_));
+  if (source != source_) rs->BuildKeyset();
   rs->updatable_ = updatable_;
   rs->lock_edits_ = lock_edits_;
   rs->filter_ = filter_;
   rs->sort_ = sort_;
-  // A clone starts without a current record.
-  rs->bof_ = rs->eof_ = true;
+  // A clone starts without a current record: before the first one, or at BOF and EOF when the
+  // set is empty.
   rs->cur_ = -1;
-  if (source_->keyset->LiveCount() > 0) {
-    rs->bof_ = true;
-    rs->eof_ = false;
-  }
+  rs->bof_ = true;
+  rs->eof_ = rs->Order().LiveCount() == 0;
   source_->db->RememberRecordset(rs);
   return rs;
 }
@@ -752,7 +755,7 @@ std::shared_ptr<dao::Recordset> RecordsetImpl::OpenRecordset(const Variant& type
 
 bool RecordsetImpl::ReadRow(int32_t entry, std::vector<Cell>& row) {
   RecordSource& s = *source_;
-  const int64_t rowid = s.keyset->RowId(entry);
+  const int64_t rowid = Order().RowId(entry);
   if (!s.keyed) {
     row = s.rows[static_cast<size_t>(rowid)];
     return true;
@@ -775,7 +778,7 @@ constexpr int kMaxWindow = 64;
 
 void RecordsetImpl::FillWindow() {
   RecordSource& s = *source_;
-  const Keyset& k = *s.keyset;
+  const RecordOrder& k = Order();
   const DatabaseCore& db = *s.db;
   // A walk from the record read last to the next one doubles the window.
   window_size_ = (last_read_entry_ >= 0 && k.Next(last_read_entry_) == cur_) ? std::min(kMaxWindow, window_size_ * 2) : 1;
@@ -836,8 +839,8 @@ void RecordsetImpl::FillWindow() {
 const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   CheckCurrent();
   if (streaming()) return stream_row_;
-  const Keyset& k = *source_->keyset;
-  if (cur_ >= k.Size() || !k.IsLive(cur_))
+  const RecordOrder& k = Order();
+  if (!k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   const DatabaseCore& db = *source_->db;
   const bool window_valid = window_changes_ == db.connection->TotalChanges() && window_epoch_ == db.cache_epoch;
@@ -852,14 +855,17 @@ const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   }
   size_t slot = window_entries_.size();
   if (window_valid) {
-    // Window entries follow the keyset, so they ascend.
-    const auto it = std::lower_bound(window_entries_.begin(), window_entries_.end(), cur_);
-    if (it != window_entries_.end() && *it == cur_) slot = static_cast<size_t>(it - window_entries_.begin());
+    // A walk asks for the record after the one read last; anything else is looked for.
+    if (window_slot_ + 1 < window_entries_.size() && window_entries_[window_slot_ + 1] == cur_)
+      slot = window_slot_ + 1;
+    else
+      slot = static_cast<size_t>(std::find(window_entries_.begin(), window_entries_.end(), cur_) - window_entries_.begin());
   }
   if (slot == window_entries_.size()) {
     FillWindow();
     slot = 0;
   }
+  window_slot_ = slot;
   last_read_entry_ = cur_;
   if (!window_present_[slot]) {
     cached_entry_ = -1;
@@ -875,7 +881,9 @@ Variant RecordsetImpl::FieldValue(int index) {
   const OutField& f = source_->plan.fields[index];
   if (edit_mode_ != 0 && edit_set_[index]) return CellToVariant(f.type, edit_values_[index]);
   if (edit_mode_ == dbEditAdd) {
-    if (f.default_value.empty() || f.column.empty()) return Variant::Null();
+    if (f.column.empty()) return Variant::Null();
+    if (f.attributes & dbAutoIncrField) return CellToVariant(f.type, NextCounterValue(index));
+    if (f.default_value.empty()) return Variant::Null();
     // The default as the engine would store it.
     const TableInfo& t = source_->db->catalog->Table(f.table);
     const ColumnInfo* c = t.Column(f.column);
@@ -885,6 +893,20 @@ Variant RecordsetImpl::FieldValue(int index) {
     return CellToVariant(f.type, st.Column(0));
   }
   return CellToVariant(f.type, CurrentRow()[index]);
+}
+
+Cell RecordsetImpl::NextCounterValue(int field) {
+  if (counter_field_ == field) return counter_value_;
+  // SQLite gives an AUTOINCREMENT column one more than the largest value it ever had.
+  const std::string table = source_->plan.base_table;
+  auto st = source_->db->connection->Prepare(
+      "SELECT max(ifnull((SELECT seq FROM sqlite_sequence WHERE name = ?1), 0), ifnull((SELECT max(rowid) FROM " +
+      QuoteName(table) + "), 0)) + 1");
+  st.Bind(1, Cell::Text(table));
+  st.Step();
+  counter_field_ = field;
+  counter_value_ = Cell::Int(st.ColumnInt(0));
+  return counter_value_;
 }
 
 void RecordsetImpl::SetFieldValue(int index, const Variant& value) {
@@ -915,23 +937,72 @@ void RecordsetImpl::AddNew() {
   edit_entry_ = -1;
   edit_values_.assign(FieldCount(), Cell());
   edit_set_.assign(FieldCount(), false);
+  counter_field_ = -1;
 }
 
 void RecordsetImpl::Edit() {
   CheckUpdatable("edit");
   CheckCurrent();
-  const Keyset& k = *source_->keyset;
-  if (!k.IsLive(cur_))
+  if (!Order().IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
-  // The edit starts from the record as it is now.
+  // The edit starts from the record as it is now; Update checks that it is still so.
   cached_entry_ = -1;
   window_changes_ = -1;
   last_read_entry_ = -1;
-  CurrentRow();
+  edit_original_ = CurrentRow();
   edit_mode_ = dbEditInProgress;
   edit_entry_ = cur_;
   edit_values_.assign(FieldCount(), Cell());
   edit_set_.assign(FieldCount(), false);
+}
+
+void RecordsetImpl::NoteWrite(int64_t rowid, RowChange change, int64_t changes_before) {
+  DatabaseCore& db = *source_->db;
+  if (db.connection->TotalChanges() - changes_before != 1) {
+    // Cascades or triggers changed more than this record.
+    ++db.order_epoch;
+    return;
+  }
+  PlaceRowChange(db, source_->plan.base_table, rowid, change);
+}
+
+void RecordsetImpl::UpdateEdited(const std::string& assignments, std::vector<Cell> cells) {
+  RecordSource& s = *source_;
+  DatabaseCore& db = *s.db;
+  const std::string alias = QuoteName(s.plan.base_alias);
+  // Optimistic locking: the row is written only when every column the edit read still holds the
+  // value read, compared byte for byte (not by the columns' case-blind collation). Without
+  // changed fields the same test runs as a query and nothing is written.
+  std::string where = " WHERE " + alias + ".rowid = ?";
+  const int64_t rowid = Order().RowId(edit_entry_);
+  cells.push_back(Cell::Int(rowid));
+  for (int k = 0; k < FieldCount(); ++k) {
+    const OutField& f = s.plan.fields[k];
+    if (f.column.empty()) continue;
+    where += " AND (" + f.sql + ") IS ? COLLATE BINARY";
+    cells.push_back(edit_original_[k]);
+  }
+  const int64_t before = db.connection->TotalChanges();
+  bool written;
+  if (assignments.empty()) {
+    auto st = db.connection->Prepare("SELECT 1 FROM " + QuoteName(s.plan.base_table) + " AS " + alias + where);
+    st.BindAll(cells);
+    written = st.Step();
+  } else {
+    auto st = db.connection->Prepare("UPDATE " + QuoteName(s.plan.base_table) + " AS " + alias + " SET " +
+                                     assignments + where);
+    st.BindAll(cells);
+    st.Run();
+    written = db.connection->Changes() == 1;
+    if (written) NoteWrite(rowid, RowChange::kUpdated, before);
+  }
+  if (written) return;
+  std::vector<Cell> row;
+  if (!ReadRow(edit_entry_, row))
+    Raise(err::kRecordDeleted, "Record is deleted: another user deleted the record of " + Quoted(Name()) +
+                                   " that was being edited; the change was not saved.");
+  Raise(err::kWriteConflict, "Data has changed: another user changed the record of " + Quoted(Name()) +
+                                 " since it was read for editing; the change was not saved.");
 }
 
 void RecordsetImpl::Update(const Variant&, const Variant&) {
@@ -940,43 +1011,52 @@ void RecordsetImpl::Update(const Variant&, const Variant&) {
     Raise(err::kUpdateWithoutEdit, "Update without AddNew or Edit on the recordset " + Quoted(Name()) + ".");
   RecordSource& s = *source_;
   DatabaseCore& db = *s.db;
+  RecordOrder& order = Order();
   const std::string table = s.plan.base_table;
-  std::string columns, values;
-  std::vector<Cell> cells;
-  for (int k = 0; k < FieldCount(); ++k) {
-    if (!edit_set_[k]) continue;
-    const OutField& f = s.plan.fields[k];
-    columns += (columns.empty() ? "" : ", ") + QuoteName(f.column) + (edit_mode_ == dbEditInProgress ? " = ?" : "");
-    values += values.empty() ? "?" : ", ?";
-    cells.push_back(edit_values_[k]);
-  }
   if (edit_mode_ == dbEditInProgress) {
-    const int64_t rowid = s.keyset->RowId(edit_entry_);
-    if (!s.keyset->IsLive(edit_entry_))
+    if (!order.IsLive(edit_entry_))
       Raise(err::kRecordDeleted, "Record is deleted: the edited record of " + Quoted(Name()) + " was deleted.");
-    int64_t changed = 0;
-    if (cells.empty()) {
-      std::vector<Cell> row;
-      changed = ReadRow(edit_entry_, row) ? 1 : 0;
-    } else {
-      auto st = db.connection->Prepare("UPDATE " + QuoteName(table) + " SET " + columns + " WHERE rowid = ?");
-      st.BindAll(cells);
-      st.BindInt(static_cast<int>(cells.size()) + 1, rowid);
-      st.Run();
-      changed = db.connection->Changes();
+    std::string assignments;
+    std::vector<Cell> cells;
+    for (int k = 0; k < FieldCount(); ++k) {
+      if (!edit_set_[k]) continue;
+      assignments += (assignments.empty() ? "" : ", ") + QuoteName(s.plan.fields[k].column) + " = ?";
+      cells.push_back(edit_values_[k]);
     }
-    if (changed == 0)
-      Raise(err::kRecordDeleted, "Record is deleted: another user deleted the record of " + Quoted(Name()) +
-                                     " that was being edited; the change was not saved.");
-    last_modified_ = edit_entry_;
+    UpdateEdited(assignments, std::move(cells));
+    last_modified_ = order.BookmarkOf(edit_entry_);
   } else {
-    std::string sql = cells.empty() ? "INSERT INTO " + QuoteName(table) + " DEFAULT VALUES"
-                                    : "INSERT INTO " + QuoteName(table) + " (" + columns + ") VALUES (" + values + ")";
-    auto st = db.connection->Prepare(sql);
-    st.BindAll(cells);
-    st.Run();
-    last_modified_ = s.keyset->Append(db.connection->LastInsertRowid());
-    if (s.keyset->LiveCount() == 1 && bof_ && eof_) {
+    const int64_t before = db.connection->TotalChanges();
+    // The AutoNumber value shown since AddNew goes in with the record; when another user took it
+    // meanwhile, the record gets the next free one instead.
+    auto insert = [&](bool with_counter) {
+      std::string columns, values;
+      std::vector<Cell> cells;
+      for (int k = 0; k < FieldCount(); ++k) {
+        const bool counter = with_counter && k == counter_field_ && !edit_set_[k];
+        if (!edit_set_[k] && !counter) continue;
+        columns += (columns.empty() ? "" : ", ") + QuoteName(s.plan.fields[k].column);
+        values += values.empty() ? "?" : ", ?";
+        cells.push_back(counter ? counter_value_ : edit_values_[k]);
+      }
+      auto st = db.connection->Prepare(columns.empty() ? "INSERT INTO " + QuoteName(table) + " DEFAULT VALUES"
+                                                       : "INSERT INTO " + QuoteName(table) + " (" + columns +
+                                                             ") VALUES (" + values + ")");
+      st.BindAll(cells);
+      st.Run();
+    };
+    const bool reserved = counter_field_ >= 0 && !edit_set_[counter_field_];
+    try {
+      insert(reserved);
+    } catch (const dao::EOleException& e) {
+      if (e.ErrorCode() != err::kDuplicateKey || !reserved) throw;
+      insert(false);
+    }
+    const int64_t rowid = db.connection->LastInsertRowid();
+    if (s.keyset) last_modified_ = s.keyset->BookmarkOf(s.keyset->Append(rowid));
+    NoteWrite(rowid, RowChange::kInserted, before);
+    if (s.table_order) last_modified_ = s.table_order->BookmarkOfRow(rowid);
+    if (order.LiveCount() > 0 && bof_ && eof_) {
       // The first record of an empty set: the set is no longer empty, the position is before it.
       eof_ = false;
     }
@@ -998,17 +1078,20 @@ void RecordsetImpl::Delete() {
   CheckCurrent();
   LeaveEdit();
   RecordSource& s = *source_;
-  if (!s.keyset->IsLive(cur_))
+  RecordOrder& order = Order();
+  if (!order.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was already deleted.");
+  const int64_t rowid = order.RowId(cur_);
+  const int64_t before = s.db->connection->TotalChanges();
   auto st = s.db->connection->Prepare("DELETE FROM " + QuoteName(s.plan.base_table) + " WHERE rowid = ?");
-  st.BindInt(1, s.keyset->RowId(cur_));
+  st.BindInt(1, rowid);
   st.Run();
-  if (s.db->connection->Changes() == 0) {
-    s.keyset->Kill(cur_);
+  const bool gone_before = s.db->connection->Changes() == 0;
+  order.Kill(cur_);
+  if (gone_before)
     Raise(err::kRecordDeleted, "Record is deleted: another user already deleted the current record of " +
                                    Quoted(Name()) + ".");
-  }
-  s.keyset->Kill(cur_);
+  NoteWrite(rowid, RowChange::kDeleted, before);
   records_affected_ = 1;
   cached_entry_ = -1;
 }
@@ -1024,8 +1107,9 @@ void RecordsetImpl::Requery(const Variant&) {
   source_ = fresh;
   BuildKeyset();
   cached_entry_ = -1;
-  last_modified_ = -1;
-  if (source_->keyset->LiveCount() > 0) GoTo(source_->keyset->Next(-1));
+  last_modified_ = 0;
+  cur_ = Order().First();
+  if (cur_ >= 0) GoTo(cur_);
   else AfterEmptyMove();
 }
 
@@ -1034,7 +1118,7 @@ Variant RecordsetImpl::GetRows(const Variant& rows) {
   const int32_t wanted = IntArg(rows, 1);
   std::vector<Variant> fields(FieldCount());
   std::vector<std::vector<Variant>> columns(FieldCount());
-  for (int32_t n = 0; n < wanted && !eof_ && !bof_ && (streaming() || source_->keyset->LiveCount() > 0); ++n) {
+  for (int32_t n = 0; n < wanted && !eof_ && !bof_ && (streaming() || Order().LiveCount() > 0); ++n) {
     for (int k = 0; k < FieldCount(); ++k) columns[k].push_back(FieldValue(k));
     MoveNext();
   }
@@ -1089,7 +1173,7 @@ void RecordsetImpl::Find(const std::string& criteria, int direction) {
     Raise(err::kNotSupported, "The Find methods are not available on table-type and forward-only recordsets; use Seek.");
   const ExprPtr e = ParseExpression(criteria);
   RecordSource& s = *source_;
-  Keyset& k = *s.keyset;
+  RecordOrder& k = Order();
   const int32_t here = bof_ ? -1 : eof_ ? 2 * k.LiveCount() : Rank(cur_);
   int32_t best = -1;
   int32_t best_rank = 0;
@@ -1119,9 +1203,9 @@ void RecordsetImpl::Find(const std::string& criteria, int direction) {
     const std::string test = TranslateRowCriteria(s.plan, e, slots);
     auto st = s.db->connection->Prepare("SELECT " + test);
     const bool forward = direction == 1 || direction == 3;
-    int32_t entry = direction == 1 ? k.Next(-1) : direction == 2 ? k.Previous(k.Size())
-                    : direction == 3 ? (bof_ ? k.Next(-1) : eof_ ? -1 : k.Next(cur_))
-                                     : (eof_ ? k.Previous(k.Size()) : bof_ ? -1 : k.Previous(cur_));
+    int32_t entry = direction == 1 ? k.First() : direction == 2 ? k.Last()
+                    : direction == 3 ? (bof_ ? k.First() : eof_ ? -1 : k.Next(cur_))
+                                     : (eof_ ? k.Last() : bof_ ? -1 : k.Previous(cur_));
     for (; entry >= 0; entry = forward ? k.Next(entry) : k.Previous(entry)) {
       const auto& row = s.rows[static_cast<size_t>(k.RowId(entry))];
       st.Reset();
@@ -1143,6 +1227,7 @@ void RecordsetImpl::Seek(const std::string& comparison, const std::vector<Varian
   CheckOpen();
   if (type_ != dbOpenTable) Raise(err::kNotSupported, "Seek is only available on table-type recordsets.");
   RecordSource& s = *source_;
+  RecordOrder& records = Order();
   if (s.table_index.empty())
     Raise(err::kNoIndex, "Seek needs a current index: set the Index of the recordset " + Quoted(Name()) + " first.");
   const TableInfo& t = s.db->catalog->Table(s.plan.base_table);
@@ -1202,8 +1287,8 @@ void RecordsetImpl::Seek(const std::string& comparison, const std::vector<Varian
   st.BindAll(binds);
   int32_t found = -1;
   while (found < 0 && st.Step()) {
-    const int32_t entry = s.keyset->EntryOf(st.ColumnInt(0));
-    if (entry >= 0 && s.keyset->IsLive(entry)) found = entry;
+    const int32_t entry = records.EntryOf(st.ColumnInt(0));
+    if (entry >= 0 && records.IsLive(entry)) found = entry;
   }
   no_match_ = found < 0;
   if (!no_match_) {

@@ -1,9 +1,10 @@
-// The engine's recordsets. Tables (type 1) and dynasets (type 2) over one base table hold a
-// keyset of row ids and read a record's values by row id when it becomes current, so changes by
-// others are seen and a record deleted by another answers 3167. Snapshots (type 4), and every
+// The engine's recordsets. Dynasets (type 2) over one base table hold a frozen keyset of row ids
+// and read a record's values by row id when it becomes current, so changes by others are seen
+// and a record deleted by another answers 3167. A table-type recordset (type 1) walks the live
+// table in the order of its current index (engine/table_order.h). Snapshots (type 4), and every
 // select over several tables or with grouping, hold their rows in memory and are read-only.
 // Forward-only sets (type 8) stream: one open statement and the current row, nothing more.
-// Bookmarks are keyset entries + 1 as 4 bytes, shared by clones.
+// Bookmarks are 4 bytes, shared by clones: keyset entries + 1, or on tables names of records.
 #pragma once
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include "dao/dao_interfaces.h"
 #include "engine/database_core.h"
 #include "engine/keyset.h"
+#include "engine/table_order.h"
 #include "engine/translator.h"
 
 namespace engine {
@@ -29,7 +31,8 @@ struct RecordSource {
   std::string name;          // table, query name or SQL text
   std::string table_index;   // the current index of a table-type recordset
   int32_t max_records = 0;   // 0: no limit
-  std::shared_ptr<Keyset> keyset;
+  std::shared_ptr<Keyset> keyset;            // dynasets and snapshots
+  std::shared_ptr<TableOrder> table_order;   // table-type recordsets
   std::vector<std::vector<Cell>> rows;  // in-memory records (rowids of the keyset index them)
   bool keyed = false;        // records are read by row id from the base table
   std::string read_sql;      // SELECT <fields> FROM <base> WHERE rowid = ?
@@ -109,6 +112,8 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   RecordsetImpl(std::shared_ptr<RecordSource> source, int type);
 
   void CheckOpen() const;
+  // The order of the records, brought up to date first for a table-type recordset.
+  RecordOrder& Order();
   void CheckCurrent();                // 3021 without a current record
   void LeaveEdit();                   // a move cancels a pending Edit or AddNew
   void GoTo(int32_t entry);
@@ -117,6 +122,15 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   void Step(bool forward);
   const std::vector<Cell>& CurrentRow();  // the current record's stored values (3167, 3021)
   bool ReadRow(int32_t entry, std::vector<Cell>& row);
+  // Tells the table orders of the base table about a record written through this recordset;
+  // `changes_before` is the connection's change count before the write, so that a write that
+  // changed more (cascades) makes every order read its table again.
+  void NoteWrite(int64_t rowid, RowChange change, int64_t changes_before);
+  // The AutoNumber value a new record will get (shown from AddNew on), reserved on first use.
+  Cell NextCounterValue(int field);
+  // Runs the optimistic UPDATE of the edited record: 3197 when someone changed it since Edit
+  // read it, 3167 when it is gone; nothing is written then.
+  void UpdateEdited(const std::string& assignments, std::vector<Cell> cells);
   void Find(const std::string& criteria, int direction);
   void BuildKeyset();
   void CheckUpdatable(const char* operation);
@@ -143,7 +157,10 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   int32_t edit_entry_ = -1;
   std::vector<Cell> edit_values_;
   std::vector<bool> edit_set_;
-  int32_t last_modified_ = -1;
+  uint32_t last_modified_ = 0;       // bookmark of the record added or changed last, 0: none
+  std::vector<Cell> edit_original_;  // the record as Edit read it (optimistic locking)
+  int counter_field_ = -1;           // AddNew: the AutoNumber field whose value is reserved
+  Cell counter_value_;
   int32_t records_affected_ = 0;
   std::string filter_, sort_;
   int32_t cache_size_ = 0;
@@ -158,6 +175,8 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   std::vector<int32_t> window_entries_;
   std::vector<std::vector<Cell>> window_rows_;
   std::vector<bool> window_present_;
+  size_t window_slot_ = 0;           // slot of the record read last
+  int64_t order_generation_ = -1;    // table-type: the order's re-reads the window has seen
   int64_t window_changes_ = -1;
   int64_t window_epoch_ = -1;
   int32_t last_read_entry_ = -1;
