@@ -157,6 +157,9 @@ Summary ConvertAccess(const std::string& source, const std::string& dest, std::o
     summary.not_carried.push_back(r.name + ": relationship " + r.table + " (" + columns + ") to " + r.referenced_table + " (" +
                                   referenced + "); the engine keeps no relationships");
   }
+  if (reader.UnreadableSystemRecords() > 0)
+    summary.not_carried.push_back("the file's own tables: " + std::to_string(reader.UnreadableSystemRecords()) +
+                                  " record(s) could not be read; queries, linked tables or relationships they describe are not listed");
   db->Close();
   return summary;
 }

@@ -209,13 +209,19 @@ void AccessReader::ReadRecords(const AccessTable& table,
   std::vector<MdbField> fields(n);
   std::vector<Variant> values(n);
   std::vector<std::string> long_refs(n);
+  // Access keeps the record count of its own system tables loosely; that of a user table is exact,
+  // and a table that yields another number of records was not read whole.
+  const bool system = table.name.rfind("MSys", 0) == 0;
   uint64_t count = 0;
   while (mdb_fetch_row(t.def)) {
     int start = 0;
     size_t length = 0;
     if (t.def->cur_row == 0 || mdb_find_row(mdb, static_cast<int>(t.def->cur_row) - 1, &start, &length) != 0 ||
-        mdb_crack_row(t.def, start, length, fields.data()) < 0)
-      throw AccessError("a record of " + Quoted(table.name) + " cannot be read; the file is damaged");
+        mdb_crack_row(t.def, start, length, fields.data()) <= 0) {
+      if (!system) throw AccessError("a record of " + Quoted(table.name) + " cannot be read; the file is damaged");
+      ++unreadable_system_records_;
+      continue;
+    }
     // Fixed values and texts first: reading a long value replaces the page they point into.
     for (unsigned k = 0; k < n; ++k) {
       const MdbField& f = fields[k];
@@ -252,9 +258,6 @@ void AccessReader::ReadRecords(const AccessTable& table,
     ++count;
     record(values);
   }
-  // Access keeps the record count of its own system tables loosely; that of a user table is exact,
-  // and a table that yields another number of records was not read whole.
-  const bool system = table.name.rfind("MSys", 0) == 0;
   if (!system && count != table.record_count)
     throw AccessError("the table " + Quoted(table.name) + " states " + std::to_string(table.record_count) +
                       " records but " + std::to_string(count) + " could be read; the file is damaged");

@@ -46,6 +46,9 @@ class AccessReader {
   void ReadRecords(const AccessTable& table, const std::function<void(const std::vector<Variant>&)>& record) const;
 
   std::vector<AccessQuery> Queries() const;
+  // Records of the file's own tables (object list, queries, relationships) that libmdb could not
+  // make out and that were passed over; what they describe is missing from the lists below.
+  uint64_t UnreadableSystemRecords() const { return unreadable_system_records_; }
   std::vector<AccessLink> Links() const;
   std::vector<AccessRelationship> Relationships() const;
 
@@ -56,6 +59,7 @@ class AccessReader {
 
   std::string path_;
   std::unique_ptr<Handle> handle_;
+  mutable uint64_t unreadable_system_records_ = 0;
 };
 
 }  // namespace access_file

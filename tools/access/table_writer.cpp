@@ -47,7 +47,7 @@ class TableWriter::RecordsetRows : public Rows {
 // A table with an AutoNumber: an AutoNumber is not assigned through a recordset, so every
 // record is appended with INSERT INTO ... VALUES, as an append query keeps AutoNumbers. The
 // engine carries an SQL value through a double, which holds a currency amount exactly only below
-// 2^50 ten-thousandths; a larger one is written again through a recordset.
+// 2^50 ten-thousandths; a larger one is written afterwards through a recordset.
 class TableWriter::InsertRows : public Rows {
  public:
   InsertRows(std::shared_ptr<dao::Database> db, const std::string& table, const std::vector<AccessColumn>& columns)
@@ -63,11 +63,19 @@ class TableWriter::InsertRows : public Rows {
     for (size_t k = 0; k < columns.size(); ++k) parameters_.push_back(parameters->Item(ParameterName(k)));
   }
   void Add(const std::vector<Variant>& values) override {
-    for (size_t k = 0; k < values.size(); ++k) parameters_[k]->SetValue(values[k]);
+    std::vector<size_t> rewrite;
+    for (size_t k = 0; k < values.size(); ++k) {
+      if (columns_[k].type == kCurrency && !values[k].IsClear() && !ExactThroughDouble(values[k].ToCurrencyScaled())) {
+        // Nothing but Required holds a value of the record while its table is filled (the indexes
+        // come afterwards), so a placeholder stands in until the exact amount is written.
+        parameters_[k]->SetValue(Variant::CurrencyScaled(0));
+        rewrite.push_back(k);
+      } else {
+        parameters_[k]->SetValue(values[k]);
+      }
+    }
     query_->Execute(Variant(dao::dbFailOnError));
-    for (size_t k = 0; k < values.size(); ++k)
-      if (columns_[k].type == kCurrency && !values[k].IsClear() && !ExactThroughDouble(values[k].ToCurrencyScaled()))
-        Rewrite(values[counter_], k, values[k]);
+    for (size_t k : rewrite) Rewrite(values[counter_], k, values[k]);
   }
 
  private:
