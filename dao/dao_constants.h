@@ -166,6 +166,7 @@ constexpr int kWriteConflict = 3197;    // the record changed since it was read 
 constexpr int kNoInstallableIsam = 3170;
 constexpr int kObjectInvalid = 3420;  // the object is closed or no longer set
 constexpr int kODBCFailed = 3151;
+constexpr int kODBCCallFailed = 3146;  // "ODBC--call failed."
 constexpr int kLocked = 3218;
 constexpr int kInvalidOperation = 3219;
 constexpr int kNotSupported = 3251;

@@ -7,6 +7,7 @@
 #include "engine/database.h"
 #include "engine/errors.h"
 #include "engine/objects.h"
+#include "engine/odbc/odbc_database.h"
 #include "framework/com.h"
 #include "framework/strings.h"
 
@@ -40,8 +41,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
     CheckOpen();
     const std::string connect_text = connect.IsClear() ? "" : connect.ToString();
     if (type_ == dbUseODBC || framework::SameText(connect_text.substr(0, 5), "ODBC;"))
-      Raise(err::kODBCFailed, "ODBC--connection to " + Quoted(name) +
-                                  " failed: ODBC data sources are not supported by this engine.");
+      return OpenConnection(name, options, read_only, connect);
     if (!connect_text.empty() && connect_text[0] != ';') {
       const std::string format = connect_text.substr(0, connect_text.find(';'));
       Raise(err::kNoInstallableIsam, "Could not find installable ISAM for the format " + Quoted(format) + ".");
@@ -58,11 +58,22 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
     if (transaction_depth_ > 0) Raise(err::kTransactionState, "A database cannot be opened inside a transaction.");
     return db;
   }
-  std::shared_ptr<dao::Database> OpenConnection(const std::string& name, const Variant&, const Variant&,
-                                                const Variant&) override {
+  // An ODBC data source; the connect text after "ODBC;" goes to the driver unchanged.
+  std::shared_ptr<dao::Database> OpenConnection(const std::string& name, const Variant&, const Variant& read_only,
+                                                const Variant& connect) override {
     CheckOpen();
-    Raise(err::kODBCFailed, "ODBC--connection to " + Quoted(name) +
-                                " failed: ODBC data sources are not supported by this engine.");
+    if (transaction_depth_ > 0) Raise(err::kTransactionState, "A database cannot be opened inside a transaction.");
+    std::string text = connect.IsClear() ? "" : connect.ToString();
+    if (framework::SameText(text.substr(0, 5), "ODBC;")) text.erase(0, 5);
+    bool ro = false;
+    try {
+      ro = !read_only.IsClear() && read_only.ToBool();
+    } catch (const framework::Exception&) {
+      Raise(err::kInvalidArgument, "OpenConnection: the read-only argument must be True or False.");
+    }
+    auto db = odbc::OpenOdbcDatabase(name, text, ro, login_timeout_);
+    odbc_databases_.push_back(db);
+    return db;
   }
   std::shared_ptr<dao::Database> CreateDatabase(const std::string& name, const std::string& locale,
                                                 const Variant&) override {
@@ -74,12 +85,17 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
   void BeginTrans() override {
     CheckOpen();
     for (auto& db : OpenDatabases()) CoreOf(db)->connection->Exec("SAVEPOINT ws");
+    if (transaction_depth_ == 0)
+      for (auto& db : OdbcDatabases()) odbc::BeginTransaction(db);
     ++transaction_depth_;
   }
   void CommitTrans(const Variant&) override {
     CheckOpen();
     if (transaction_depth_ == 0) Raise(err::kTransactionState, "CommitTrans without BeginTrans.");
     for (auto& db : OpenDatabases()) CoreOf(db)->connection->Exec("RELEASE ws");
+    // ODBC data sources have one level of transaction; inner levels end with the outer one.
+    if (transaction_depth_ == 1)
+      for (auto& db : OdbcDatabases()) odbc::CommitTransaction(db);
     --transaction_depth_;
   }
   void Rollback() override {
@@ -92,18 +108,26 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
       ++core->cache_epoch;
       ++core->order_epoch;
     }
+    if (transaction_depth_ == 1)
+      for (auto& db : OdbcDatabases()) odbc::RollbackTransaction(db);
     --transaction_depth_;
   }
   void Close() override {
     CheckOpen();
     while (transaction_depth_ > 0) Rollback();
     for (auto& db : OpenDatabases()) db->Close();
+    for (auto& db : OdbcDatabases()) db->Close();
     databases_.clear();
+    odbc_databases_.clear();
     closed_ = true;
   }
   std::shared_ptr<dao::Databases> Databases() override {
     auto self = shared_from_this();
-    return std::make_shared<ListCollection<dao::Database>>("Databases", [self] { return self->OpenDatabases(); });
+    return std::make_shared<ListCollection<dao::Database>>("Databases", [self] {
+      auto all = self->OpenDatabases();
+      for (auto& db : self->OdbcDatabases()) all.push_back(db);
+      return all;
+    });
   }
   std::shared_ptr<dao::Users> Users() override {
     const std::string user = user_;
@@ -142,6 +166,16 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
       if (auto db = w.lock()) out.push_back(db);
     return out;
   }
+  std::vector<std::shared_ptr<dao::Database>> OdbcDatabases() {
+    std::erase_if(odbc_databases_, [](const std::weak_ptr<dao::Database>& w) {
+      auto db = w.lock();
+      return !db || odbc::IsClosed(db);
+    });
+    std::vector<std::shared_ptr<dao::Database>> out;
+    for (const auto& w : odbc_databases_)
+      if (auto db = w.lock()) out.push_back(db);
+    return out;
+  }
 
   std::string name_, user_;
   int type_;
@@ -151,6 +185,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
   bool closed_ = false;
   int transaction_depth_ = 0;
   std::vector<std::weak_ptr<dao::Database>> databases_;
+  std::vector<std::weak_ptr<dao::Database>> odbc_databases_;
 };
 
 class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<DBEngineImpl> {

@@ -66,6 +66,10 @@ void RecordError(int number, const std::string& description, const std::string& 
   g_errors.push_back(std::make_shared<ErrorImpl>(number, description, source));
 }
 
+void AppendRecordedError(int number, const std::string& description, const std::string& source) {
+  g_errors.push_back(std::make_shared<ErrorImpl>(number, description, source));
+}
+
 std::shared_ptr<dao::Errors> LastErrors() {
   return std::make_shared<ListCollection<dao::Error>>(
       "Errors", [] { return g_errors; }, nullptr, nullptr);

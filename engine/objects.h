@@ -120,6 +120,8 @@ std::shared_ptr<dao::Properties> MakeProperties(
 // The engine's record of the last failure on this thread (all engines share the one thread
 // everything runs on); read by DBEngine.Errors.
 void RecordError(int number, const std::string& description, const std::string& source);
+// Adds a further error after those recorded (the diagnostics of a driver behind item 0).
+void AppendRecordedError(int number, const std::string& description, const std::string& source);
 std::shared_ptr<dao::Errors> LastErrors();
 
 // A named object with nothing behind it (containers, users, groups).

@@ -1,0 +1,446 @@
+// The DAO interfaces over ODBC data sources: PostgreSQL (a throw-away cluster) and SQLite's
+// ODBC driver.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "framework/date_time.h"
+#include "tests/engine/odbc/odbc_test_support.h"
+
+namespace odbc_test {
+namespace {
+
+using namespace dao;
+
+std::shared_ptr<Field> F(const std::shared_ptr<Recordset>& rs, const char* name) { return rs->Fields()->Item(name); }
+
+class PgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db_ = OpenPg();
+    CreatePgBirthdays(*db_);
+    Exec(*db_, "INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Telefon, Personalnr) VALUES "
+               "('Meier Hans', '1970-12-24', '0711 1', 1001), ('Alt Anna', '1950-05-03 10:30:00', NULL, 1002), "
+               "('Wolf Sabine', '1980-01-02', '0711 3', 1003)");
+  }
+  void TearDown() override {
+    if (db_) db_->Close();
+  }
+  std::shared_ptr<Recordset> Birthdays(int type = dbOpenDynaset) {
+    return db_->OpenRecordset("SELECT * FROM Geburtstag ORDER BY Personalnr", Variant(type));
+  }
+  std::shared_ptr<Database> db_;
+};
+
+TEST_F(PgTest, ConnectTextsAndTheirErrors) {
+  // The Jet workspace with an "ODBC;" connect text, and the ODBCDirect workspace.
+  auto engine = engine::CreateEngine();
+  auto jet = engine->CreateWorkspace("jet", Variant("Admin"), Variant(""), Variant(dbUseJet));
+  auto db = jet->OpenDatabase("", Variant(dbDriverNoPrompt), Variant(false), Variant(Servers::PgConnect()));
+  EXPECT_EQ(3, db->TableDefs()->Item("geburtstag")->Fields()->Count() - 2);
+  EXPECT_EQ(Servers::PgConnect(), db->Connect());
+  db->Close();
+  auto direct = engine->CreateWorkspace("direct", Variant("geb"), Variant(""), Variant(dbUseODBC));
+  db = direct->OpenConnection(Servers::PgDsn(), Variant(dbDriverNoPrompt), Variant(false),
+                              Variant("ODBC;UID=" + Servers::PgUser() + ";PWD=" + Servers::PgPassword()));
+  EXPECT_TRUE(db->Updatable());
+  db->Close();
+
+  // A wrong password: 3146 first, then the server's own diagnostic with its SQLSTATE.
+  try {
+    direct->OpenConnection("x", Variant(dbDriverNoPrompt), Variant(false),
+                           Variant("ODBC;DSN=" + Servers::PgDsn() + ";UID=geb;PWD=falsch"));
+    FAIL() << "connected with a wrong password";
+  } catch (const EOleException& e) {
+    EXPECT_EQ(3146, e.ErrorCode());
+    EXPECT_EQ(0u, std::string(e.what()).find("ODBC--call failed."));
+    EXPECT_NE(std::string::npos, std::string(e.what()).find("password authentication failed")) << e.what();
+  }
+  auto errors = engine->Errors();
+  ASSERT_GE(errors->Count(), 2);
+  EXPECT_EQ(3146, errors->Item(0)->Number());
+  EXPECT_NE(std::string::npos, errors->Item(1)->Description().find("[08001]")) << errors->Item(1)->Description();
+
+  // An unknown data source: the driver manager says so.
+  try {
+    direct->OpenConnection("Nirgends", Variant(dbDriverNoPrompt), Variant(false), Variant("ODBC;DSN=Nirgends"));
+    FAIL() << "connected to an unknown data source";
+  } catch (const EOleException& e) {
+    EXPECT_EQ(3146, e.ErrorCode());
+    EXPECT_NE(std::string::npos, std::string(e.what()).find("IM002")) << e.what();
+  }
+}
+
+TEST_F(PgTest, CatalogGivesTablesFieldsAndIndexesWithDaoTypes) {
+  Exec(*db_, "DROP TABLE IF EXISTS Typen");
+  Exec(*db_, "CREATE TABLE Typen (nr integer PRIMARY KEY, kurz varchar(40) NOT NULL DEFAULT 'x''y', lang text, "
+             "ja boolean, klein smallint, gross bigint, r real, d double precision, geld numeric(19,4), "
+             "tag date, zeit timestamp, bin bytea, g uuid)");
+  Exec(*db_, "CREATE UNIQUE INDEX typen_kurz ON Typen (kurz DESC)");
+  auto defs = db_->TableDefs();
+  defs->Refresh();
+  auto t = defs->Item("TYPEN");  // found without regard to case
+  auto fields = t->Fields();
+  ASSERT_EQ(13, fields->Count());
+  const std::vector<std::pair<const char*, int>> types = {
+      {"nr", dbLong},     {"kurz", dbText},   {"lang", dbMemo},   {"ja", dbBoolean}, {"klein", dbInteger},
+      {"gross", dbBigInt}, {"r", dbSingle},   {"d", dbDouble},    {"geld", dbCurrency}, {"tag", dbDate},
+      {"zeit", dbDate},   {"bin", dbLongBinary}, {"g", dbGUID}};
+  for (const auto& [name, type] : types) EXPECT_EQ(type, fields->Item(name)->Type()) << name;
+  EXPECT_EQ(40, fields->Item("kurz")->Size());
+  EXPECT_TRUE(fields->Item("kurz")->Required());
+  EXPECT_EQ("\"x'y\"", fields->Item("kurz")->DefaultValue());
+  EXPECT_EQ(dbAutoIncrField, db_->TableDefs()->Item("geburtstag")->Fields()->Item("id")->Attributes() & dbAutoIncrField);
+  auto indexes = t->Indexes();
+  ASSERT_EQ(2, indexes->Count());
+  EXPECT_TRUE(indexes->Item(0)->Primary());
+  EXPECT_EQ("nr", indexes->Item(0)->Fields()->Item(0)->Name());
+  EXPECT_TRUE(indexes->Item("typen_kurz")->Unique());
+  EXPECT_FALSE(indexes->Item("typen_kurz")->Primary());
+
+  // Indexes are made and dropped through the collection.
+  auto index = t->CreateIndex(Variant("typen_tag"));
+  index->Fields()->Append(index->CreateField(Variant("tag")));
+  t->Indexes()->Append(index);
+  EXPECT_EQ(3, db_->TableDefs()->Item("typen")->Indexes()->Count());
+  t->Indexes()->Delete("typen_tag");
+  EXPECT_EQ(2, db_->TableDefs()->Item("typen")->Indexes()->Count());
+}
+
+TEST_F(PgTest, DynasetWalksFindsAndSharesBookmarksWithClones) {
+  auto rs = Birthdays();
+  EXPECT_EQ(dbOpenDynaset, rs->Type());
+  EXPECT_TRUE(rs->Updatable());
+  EXPECT_EQ(3, rs->RecordCount());
+  std::vector<int> numbers;
+  for (; !rs->Eof(); rs->MoveNext()) numbers.push_back(F(rs, "Personalnr")->Value().ToInt32());
+  EXPECT_EQ((std::vector<int>{1001, 1002, 1003}), numbers);
+  EXPECT_EQ(3021, ErrorOf([&] { F(rs, "Mitarbeiter")->Value(); }));
+  rs->MovePrevious();
+  EXPECT_EQ(2, rs->AbsolutePosition());
+
+  // Find: the server finds the keys, the keyset places them.
+  rs->FindFirst("[Mitarbeiter] = 'Alt Anna'");
+  EXPECT_FALSE(rs->NoMatch());
+  EXPECT_EQ(1002, F(rs, "Personalnr")->Value().ToInt32());
+  const Variant bookmark = rs->Bookmark();
+  rs->FindNext("Personalnr > 1000");
+  EXPECT_EQ(1003, F(rs, "PERSONALNR")->Value().ToInt32());
+  rs->FindNext("Personalnr > 1000");
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(1003, F(rs, "Personalnr")->Value().ToInt32());  // a failed find stays put
+  rs->FindLast("Geburtsdatum < #01/01/1975# AND Telefon IS NOT NULL");
+  EXPECT_EQ(1001, F(rs, "Personalnr")->Value().ToInt32());
+  rs->FindPrevious("Mitarbeiter LIKE 'W*'");
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(3070, ErrorOf([&] { rs->FindFirst("Unbekannt = 1"); }));
+
+  auto clone = rs->Clone();
+  EXPECT_TRUE(clone->Bof());
+  clone->SetBookmark(bookmark);
+  EXPECT_EQ("Alt Anna", F(clone, "Mitarbeiter")->Value().ToString());
+  EXPECT_DOUBLE_EQ(framework::EncodeDate(1950, 5, 3) + framework::EncodeTime(10, 30, 0, 0),
+                   F(clone, "Geburtsdatum")->Value().ToDate());
+  EXPECT_TRUE(F(clone, "Telefon")->Value().IsNull());
+  clone->MoveLast();
+  rs->SetBookmark(clone->Bookmark());
+  EXPECT_EQ(1003, F(rs, "Personalnr")->Value().ToInt32());
+
+  // Filter and Sort narrow the sets opened from this one.
+  rs->SetFilter("Personalnr <> 1002");
+  rs->SetSort("Mitarbeiter DESC");
+  auto narrowed = rs->OpenRecordset();
+  EXPECT_EQ(2, narrowed->RecordCount());
+  EXPECT_EQ("Wolf Sabine", F(narrowed, "Mitarbeiter")->Value().ToString());
+
+  // Requery sees what others added.
+  auto other = OpenPg();
+  Exec(*other, "INSERT INTO Geburtstag (Mitarbeiter, Personalnr) VALUES ('Neu Nina', 1004)");
+  EXPECT_EQ(3, rs->RecordCount());
+  rs->Requery();
+  EXPECT_EQ(4, rs->RecordCount());
+  EXPECT_EQ(1001, F(rs, "Personalnr")->Value().ToInt32());
+}
+
+TEST_F(PgTest, EditAddNewAndDeleteWriteTheServersRows) {
+  auto rs = Birthdays();
+  rs->FindFirst("Personalnr = 1002");
+  rs->Edit();
+  EXPECT_EQ(dbEditInProgress, rs->EditMode());
+  F(rs, "Telefon")->SetValue(Variant("0711 2"));
+  rs->Update();
+  EXPECT_EQ(dbEditNone, rs->EditMode());
+  EXPECT_EQ(1002, F(rs, "Personalnr")->Value().ToInt32());  // the edited record stays current
+
+  rs->AddNew();
+  F(rs, "Mitarbeiter")->SetValue(Variant("Neu Nina"));
+  F(rs, "Personalnr")->SetValue(Variant(2001));
+  F(rs, "Geburtsdatum")->SetValue(Variant::Date(framework::EncodeDate(1899, 12, 1) - 0.25));
+  EXPECT_EQ(3164, ErrorOf([&] { F(rs, "ID")->SetValue(Variant(99)); }));  // the server numbers it
+  rs->Update();
+  EXPECT_EQ(1002, F(rs, "Personalnr")->Value().ToInt32());  // still on the record before AddNew
+  EXPECT_EQ(4, rs->RecordCount());
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ("Neu Nina", F(rs, "Mitarbeiter")->Value().ToString());
+  EXPECT_GT(F(rs, "ID")->Value().ToInt32(), 3);  // the new key was read back
+  EXPECT_DOUBLE_EQ(framework::EncodeDate(1899, 12, 1) - 0.25, F(rs, "Geburtsdatum")->Value().ToDate());
+
+  rs->MoveFirst();
+  rs->Delete();
+  EXPECT_EQ(3167, ErrorOf([&] { F(rs, "Mitarbeiter")->Value(); }));
+  rs->MoveNext();
+  EXPECT_EQ(1002, F(rs, "Personalnr")->Value().ToInt32());
+
+  auto check = db_->OpenRecordset("SELECT Personalnr, Telefon FROM Geburtstag ORDER BY Personalnr",
+                                  Variant(dbOpenSnapshot));
+  std::vector<std::string> rows;
+  for (; !check->Eof(); check->MoveNext())
+    rows.push_back(check->Fields()->Item(0)->Value().ToString() + ":" + check->Fields()->Item(1)->Value().ToString());
+  EXPECT_EQ((std::vector<std::string>{"1002:0711 2", "1003:0711 3", "2001:"}), rows);
+
+  // A record deleted by another connection answers 3167 when it is read or edited.
+  auto other = OpenPg();
+  Exec(*other, "DELETE FROM Geburtstag WHERE Personalnr = 1003");
+  rs->MoveNext();
+  EXPECT_EQ(3167, ErrorOf([&] { F(rs, "Mitarbeiter")->Value(); }));
+  EXPECT_EQ(3167, ErrorOf([&] { rs->Delete(); }));
+}
+
+TEST_F(PgTest, TheSecondOfTwoEditorsGets3197AndOverwritesNothing) {
+  auto other_db = OpenPg();
+  auto first = Birthdays();
+  auto second = other_db->OpenRecordset("Geburtstag", Variant(dbOpenDynaset));
+  first->FindFirst("Personalnr = 1001");
+  second->FindFirst("Personalnr = 1001");
+  first->Edit();
+  second->Edit();
+  F(first, "Telefon")->SetValue(Variant("erste"));
+  F(second, "Telefon")->SetValue(Variant("zweite"));
+  first->Update();
+  EXPECT_EQ(3197, ErrorOf([&] { second->Update(); }));
+  second->CancelUpdate();
+  second->Move(0);
+  EXPECT_EQ("erste", F(second, "Telefon")->Value().ToString());
+  // After reading the record again the second editor may change it.
+  second->Edit();
+  F(second, "Telefon")->SetValue(Variant("zweite"));
+  second->Update();
+  first->Move(0);
+  EXPECT_EQ("zweite", F(first, "Telefon")->Value().ToString());
+}
+
+TEST_F(PgTest, ServerConstraintsAnswerWithDaoErrorsAndTheDiagnostics) {
+  Exec(*db_, "CREATE UNIQUE INDEX geburtstag_nr_unique ON Geburtstag (Personalnr)");
+  Exec(*db_, "ALTER TABLE Geburtstag ADD CONSTRAINT name_required CHECK (Mitarbeiter IS NOT NULL)");
+  Exec(*db_, "ALTER TABLE Geburtstag ALTER COLUMN Telefon SET DEFAULT 'keins'");
+  Exec(*db_, "ALTER TABLE Geburtstag ADD COLUMN pflicht integer NOT NULL DEFAULT 0");
+  auto rs = Birthdays();
+  rs->AddNew();
+  F(rs, "Mitarbeiter")->SetValue(Variant("Doppelt"));
+  F(rs, "Personalnr")->SetValue(Variant(1001));
+  EXPECT_EQ(3022, ErrorOf([&] { rs->Update(); }));
+  auto errors = engine::CreateEngine()->Errors();
+  ASSERT_GE(errors->Count(), 2);
+  EXPECT_EQ(3022, errors->Item(0)->Number());
+  EXPECT_NE(std::string::npos, errors->Item(1)->Description().find("23505"));
+  rs->CancelUpdate();
+
+  rs->AddNew();
+  F(rs, "Personalnr")->SetValue(Variant(3000));
+  EXPECT_EQ(3146, ErrorOf([&] { rs->Update(); }));  // the check constraint
+  F(rs, "Mitarbeiter")->SetValue(Variant("Pflicht"));
+  F(rs, "pflicht")->SetValue(Variant::Null());
+  EXPECT_EQ(3314, ErrorOf([&] { rs->Update(); }));
+  F(rs, "pflicht")->SetValue(Variant(1));
+  rs->Update();
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ("keins", F(rs, "Telefon")->Value().ToString());  // the server's default
+  EXPECT_EQ(4, rs->RecordCount());
+}
+
+TEST_F(PgTest, NullsAndUnicodeRoundTrip) {
+  Exec(*db_, "DROP TABLE IF EXISTS Werte");
+  Exec(*db_, "CREATE TABLE Werte (id serial PRIMARY KEY, t varchar(100), m text, b boolean, n integer, "
+             "f double precision, c numeric(19,4), d timestamp, bin bytea, g uuid)");
+  auto rs = db_->OpenRecordset("Werte", Variant(dbOpenDynaset));
+  const std::string unicode = "Gr\xC3\xBC\xC3\x9F" "e \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x98\x80 \"'%_\\";
+  const std::string long_text(20000, 'x');
+  const std::vector<uint8_t> bytes = {0, 1, 2, 255, 0, 39, 92};
+  rs->AddNew();
+  F(rs, "t")->SetValue(Variant(unicode));
+  F(rs, "m")->SetValue(Variant(long_text + unicode));
+  F(rs, "b")->SetValue(Variant(true));
+  F(rs, "n")->SetValue(Variant(-7));
+  F(rs, "f")->SetValue(Variant(0.1));
+  F(rs, "c")->SetValue(Variant::Currency(-1234.5678));
+  F(rs, "d")->SetValue(Variant::Date(framework::EncodeDate(2026, 2, 28) + framework::EncodeTime(23, 59, 58, 123)));
+  F(rs, "bin")->SetValue(Variant(bytes));
+  F(rs, "g")->SetValue(Variant("{guid {0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}}"));
+  rs->Update();
+  rs->AddNew();
+  rs->Update();  // every value Null
+  rs->Requery();
+  ASSERT_EQ(2, rs->RecordCount());
+  EXPECT_EQ(unicode, F(rs, "t")->Value().ToString());
+  EXPECT_EQ(long_text + unicode, F(rs, "m")->Value().ToString());
+  EXPECT_TRUE(F(rs, "b")->Value().ToBool());
+  EXPECT_EQ(-7, F(rs, "n")->Value().ToInt32());
+  EXPECT_EQ(0.1, F(rs, "f")->Value().ToDouble());
+  EXPECT_EQ(-12345678, F(rs, "c")->Value().ToCurrencyScaled());
+  EXPECT_DOUBLE_EQ(framework::EncodeDate(2026, 2, 28) + framework::EncodeTime(23, 59, 58, 123),
+                   F(rs, "d")->Value().ToDate());
+  EXPECT_EQ(bytes, F(rs, "bin")->Value().ToBytes());
+  EXPECT_EQ("{guid {0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9}}", F(rs, "g")->Value().ToString());
+  // Criteria with the same values find the record: they are bound, never pasted.
+  rs->FindFirst("t = '" + std::string("Gr\xC3\xBC\xC3\x9F" "e \xE6\xBC\xA2\xE5\xAD\x97 \xF0\x9F\x98\x80 \"''%_\\") + "'");
+  EXPECT_FALSE(rs->NoMatch());
+  rs->FindFirst("t LIKE '*%_*'");
+  EXPECT_FALSE(rs->NoMatch());
+  rs->MoveNext();
+  for (const char* name : {"t", "m", "b", "n", "f", "c", "d", "bin", "g"}) EXPECT_TRUE(F(rs, name)->Value().IsNull()) << name;
+  // Editing from Null to a value and back.
+  rs->Edit();
+  F(rs, "n")->SetValue(Variant(5));
+  rs->Update();
+  rs->Edit();
+  F(rs, "n")->SetValue(Variant::Null());
+  rs->Update();
+  rs->Move(0);
+  EXPECT_TRUE(F(rs, "n")->Value().IsNull());
+}
+
+TEST_F(PgTest, ExecuteTranslatesJetSqlOrPassesTheServersSqlThrough) {
+  db_->Execute("UPDATE Geburtstag SET Telefon = \"neu\" & Personalnr WHERE Geburtsdatum < #1/1/1975# "
+               "AND Mitarbeiter LIKE \"*a*\"");
+  EXPECT_EQ(2, db_->RecordsAffected());
+  db_->Execute("INSERT INTO Geburtstag (Mitarbeiter, Personalnr) VALUES ('Jet', 5000)");
+  db_->Execute("DELETE FROM Geburtstag WHERE Personalnr IN (1003, 4711)");
+  auto rs = db_->OpenRecordset("SELECT Personalnr AS Nr, Telefon FROM Geburtstag WHERE Nr < 5000 ORDER BY Nr",
+                               Variant(dbOpenSnapshot));
+  EXPECT_FALSE(rs->Updatable());
+  EXPECT_EQ("neu1001", rs->Fields()->Item("Telefon")->Value().ToString());
+  rs->MoveNext();
+  EXPECT_EQ("neu1002", rs->Fields()->Item(1)->Value().ToString());
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  // Grouping opens read-only; pass-through returns what the server says.
+  auto grouped = db_->OpenRecordset("SELECT COUNT(*) AS n FROM Geburtstag", Variant(dbOpenDynaset));
+  EXPECT_FALSE(grouped->Updatable());
+  EXPECT_EQ(3, grouped->Fields()->Item("n")->Value().ToInt32());
+  auto server = db_->OpenRecordset("SELECT string_agg(mitarbeiter, ',' ORDER BY personalnr) AS s FROM geburtstag",
+                                   Variant(dbOpenSnapshot), Variant(dbSQLPassThrough));
+  EXPECT_EQ("Meier Hans,Alt Anna,Jet", server->Fields()->Item("s")->Value().ToString());
+
+  EXPECT_EQ(3065, ErrorOf([&] { db_->Execute("SELECT * FROM Geburtstag"); }));
+  EXPECT_EQ(3061, ErrorOf([&] { db_->Execute("UPDATE Geburtstag SET Telefon = Unbekannt"); }));
+  EXPECT_EQ(3078, ErrorOf([&] { db_->OpenRecordset("Fehlt"); }));
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("UPDATE Geburtstag SET Telefon = 'x' WHERE Mitarbeiter LIKE '[AB]*'"); }));
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("CREATE TABLE t (a LONG)"); }));
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1 XOR Personalnr = 2"); }));
+  EXPECT_EQ(3146, ErrorOf([&] { Exec(*db_, "SELECT * FROM gibtsnicht"); }));
+}
+
+TEST_F(PgTest, RecordsetKindsAndWhatEachRefuses) {
+  EXPECT_EQ(3219, ErrorOf([&] { db_->OpenRecordset("Geburtstag", Variant(dbOpenTable)); }));
+  auto snap = Birthdays(dbOpenSnapshot);
+  EXPECT_FALSE(snap->Updatable());
+  EXPECT_EQ(3027, ErrorOf([&] { snap->Edit(); }));
+  snap->FindFirst("LCASE(Mitarbeiter) = 'wolf sabine'");  // tested in memory
+  EXPECT_EQ(1003, F(snap, "Personalnr")->Value().ToInt32());
+  auto forward = Birthdays(dbOpenForwardOnly);
+  EXPECT_EQ(1001, F(forward, "Personalnr")->Value().ToInt32());
+  forward->MoveNext();
+  EXPECT_EQ(3251, ErrorOf([&] { forward->MovePrevious(); }));
+  EXPECT_EQ(3251, ErrorOf([&] { forward->Clone(); }));
+  // A table without a primary key or unique index opens read-only.
+  Exec(*db_, "DROP TABLE IF EXISTS Ohne");
+  Exec(*db_, "CREATE TABLE Ohne (a integer)");
+  Exec(*db_, "INSERT INTO Ohne VALUES (1), (2)");
+  auto without = db_->OpenRecordset("Ohne", Variant(dbOpenDynaset));
+  EXPECT_FALSE(without->Updatable());
+  EXPECT_EQ(2, without->RecordCount());
+  // A join is read-only too; a dynamic set behaves as a dynaset.
+  auto join = db_->OpenRecordset("SELECT g.Personalnr, o.a FROM Geburtstag AS g INNER JOIN Ohne AS o ON g.Personalnr = o.a + 1000",
+                                 Variant(dbOpenDynaset));
+  EXPECT_FALSE(join->Updatable());
+  EXPECT_EQ(2, join->RecordCount());
+  auto dynamic = Birthdays(dbOpenDynamic);
+  EXPECT_TRUE(dynamic->Updatable());
+  EXPECT_EQ(dbOpenDynamic, dynamic->Type());
+}
+
+TEST_F(PgTest, TransactionsQueryDefsAndTimeouts) {
+  auto engine = engine::CreateEngine();
+  auto ws = engine->CreateWorkspace("t", Variant(), Variant(), Variant(dbUseODBC));
+  auto db = ws->OpenConnection(Servers::PgDsn(), Variant(dbDriverNoPrompt), Variant(false), Variant(Servers::PgConnect()));
+  ws->BeginTrans();
+  db->Execute("DELETE FROM Geburtstag");
+  ws->Rollback();
+  auto rs = db->OpenRecordset("Geburtstag");
+  EXPECT_EQ(3, rs->RecordCount());
+  ws->BeginTrans();
+  db->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1001");
+  ws->CommitTrans();
+  rs->Requery();
+  EXPECT_EQ(2, rs->RecordCount());
+
+  auto q = db->CreateQueryDef(Variant(), Variant("PARAMETERS ab LONG; SELECT * FROM Geburtstag WHERE Personalnr >= ab"));
+  ASSERT_EQ(1, q->Parameters()->Count());
+  EXPECT_EQ("ab", q->Parameters()->Item(0)->Name());
+  q->Parameters()->Item("ab")->SetValue(Variant("1003"));
+  EXPECT_EQ(1, q->OpenRecordset()->RecordCount());
+  EXPECT_EQ(3061, ErrorOf([&] { db->CreateQueryDef(Variant(), Variant("SELECT * FROM Geburtstag WHERE Personalnr = x"))->OpenRecordset(); }));
+  auto named = db->CreateQueryDef(Variant("Alle"), Variant("SELECT Mitarbeiter FROM Geburtstag"));
+  EXPECT_EQ(2, db->OpenRecordset("Alle")->RecordCount());
+  EXPECT_EQ(1, db->QueryDefs()->Count());
+
+  // The statement timeout ends a long query with the driver's diagnostic.
+  db->SetQueryTimeout(1);
+  EXPECT_EQ(3146, ErrorOf([&] { db->Execute("SELECT pg_sleep(5)", Variant(dbSQLPassThrough)); }));
+  db->Close();
+}
+
+// SQLite's ODBC driver: a second driver, without a server.
+TEST(SqliteOdbcTest, DynasetEditAndFindOnSqlitesDriver) {
+  auto db = OpenSqlite();
+  Exec(*db, "DROP TABLE IF EXISTS Geburtstag");
+  Exec(*db, "CREATE TABLE Geburtstag (ID INTEGER PRIMARY KEY AUTOINCREMENT, Mitarbeiter VARCHAR(255), "
+            "Geburtsdatum TIMESTAMP, Telefon VARCHAR(255), Personalnr INTEGER UNIQUE)");
+  db->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Personalnr) VALUES ('M\xC3\xBCller', #3/14/1968#, 1001)");
+  auto rs = db->OpenRecordset("geburtstag", Variant(dbOpenDynaset));
+  EXPECT_TRUE(rs->Updatable());
+  EXPECT_EQ(dbAutoIncrField, rs->Fields()->Item("ID")->Attributes() & dbAutoIncrField);
+  rs->AddNew();
+  F(rs, "Mitarbeiter")->SetValue(Variant("Sch\xC3\xA4" "fer"));
+  F(rs, "Personalnr")->SetValue(Variant(1002));
+  F(rs, "Geburtsdatum")->SetValue(Variant::Date(framework::EncodeDate(1975, 11, 2)));
+  rs->Update();
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ(2, F(rs, "ID")->Value().ToInt32());
+  rs->FindFirst("Personalnr = 1001");
+  EXPECT_EQ("M\xC3\xBCller", F(rs, "Mitarbeiter")->Value().ToString());
+  EXPECT_DOUBLE_EQ(framework::EncodeDate(1968, 3, 14), F(rs, "Geburtsdatum")->Value().ToDate());
+  rs->Edit();
+  F(rs, "Telefon")->SetValue(Variant("0711"));
+  rs->Update();
+  rs->AddNew();
+  F(rs, "Personalnr")->SetValue(Variant(1001));
+  try {
+    rs->Update();
+    FAIL() << "a duplicate was stored";
+  } catch (const EOleException& e) {
+    EXPECT_EQ(3022, e.ErrorCode()) << e.what();
+  }
+  rs->CancelUpdate();
+  rs->MoveLast();
+  rs->Delete();
+  rs->Requery();
+  EXPECT_EQ(1, rs->RecordCount());
+  EXPECT_EQ("0711", F(rs, "Telefon")->Value().ToString());
+  db->Close();
+}
+
+}  // namespace
+}  // namespace odbc_test
