@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
+#include <initializer_list>
 
 namespace dao {
 
@@ -109,7 +111,20 @@ TDbLogin::TDbLogin(QWidget* parent)
   QObject::connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
   QObject::connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
-  for (QLabel* label : {Label2, Label3, Label4}) label->adjustSize();
+  // The labels were laid out for a font that other systems replace by a wider one: where a
+  // label needs more room than its 100 pixels, everything right of the labels moves right by
+  // the difference and the dialog grows with it, so that no label is cut.
+  int label_width = 100;
+  for (QLabel* label : {Label1, Label2, Label3, Label4}) {
+    label->adjustSize();
+    label_width = std::max(label_width, label->width());
+  }
+  if (const int extra = label_width + 5 - 105; extra > 0) {
+    for (QWidget* w : std::initializer_list<QWidget*>{DatabaseName, Username, Password, DbPassword, Button1, Button2})
+      w->move(w->x() + extra, w->y());
+    for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, Bevel1, Bevel2}) w->resize(w->width() + extra, w->height());
+    setFixedSize(width() + extra, height());
+  }
   DatabaseName->setFocusPolicy(Qt::NoFocus);
   QWidget::setTabOrder(Username, Password);
   QWidget::setTabOrder(Password, DbPassword);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "engine/catalog.h"
 #include "engine/database.h"
 #include "engine/errors.h"
 #include "engine/sqlite_connection.h"
@@ -29,6 +30,14 @@ uint32_t BigEndian(const unsigned char* p, int bytes) {
   uint32_t v = 0;
   for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
   return v;
+}
+
+// SQLite's own words for the failure `e` of the connection (the engine's message when SQLite has
+// none), to be quoted in a longer message.
+std::string SqliteMessage(Connection& c, const dao::EOleException& e) {
+  const int code = sqlite3_errcode(c.handle());
+  if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) return e.Message();
+  return sqlite3_errmsg(c.handle());
 }
 
 // The first problem of an integrity check, or "" when it answered "ok". Rows that are not text
@@ -185,7 +194,7 @@ void CopyDatabase(Connection& from, Connection& to, const std::vector<SchemaEntr
       }
     }
   } catch (const dao::EOleException& error) {
-    report.schema_lost.push_back("AutoNumber counters: " + error.Message());
+    report.schema_lost.push_back("AutoNumber counters: " + SqliteMessage(from, error));
   }
   for (const SchemaEntry& e : schema) {
     if (e.type != "view" && e.type != "trigger") continue;
@@ -228,15 +237,24 @@ std::string HeaderDamage(const std::string& path) {
 std::string RepairCommand(const std::string& path) { return "dbsh --repair " + Quoted(path) + " NEW_FILE"; }
 
 std::vector<std::string> IntegrityProblems(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) Raise(err::kFileNotFound, "Could not find file " + Quoted(path) + ".");
+  // SQLite would take an empty device for an empty, sound database.
+  if (!S_ISREG(st.st_mode))
+    Raise(err::kCannotOpenFile, "Cannot check " + Quoted(path) + ": it is no regular file, not a database file.");
   const std::string header = HeaderDamage(path);
   if (!header.empty()) return {header};
   Connection c(path, SQLITE_OPEN_READONLY);
+  std::vector<std::string> problems;
   try {
-    return RunIntegrityCheck(c);
+    problems = RunIntegrityCheck(c);
   } catch (const dao::EOleException& e) {
     if (e.ErrorCode() == err::kLocked) throw;
-    return {e.Message()};
+    return {SqliteMessage(c, e)};
   }
+  if (problems.empty() && !Catalog::IsEngineDatabase(c))
+    Raise(err::kNotADatabase, "Unrecognized database format " + Quoted(path) + ": the file is not a database of this engine.");
+  return problems;
 }
 
 void CheckIntegrity(const std::shared_ptr<dao::Database>& database) {
@@ -248,7 +266,7 @@ void CheckIntegrity(const std::shared_ptr<dao::Database>& database) {
     problems = RunIntegrityCheck(*core->connection);
   } catch (const dao::EOleException& e) {
     if (e.ErrorCode() == err::kLocked) throw;
-    problems.push_back(e.Message());
+    problems.push_back(SqliteMessage(*core->connection, e));
   }
   if (problems.empty()) return;
   Raise(kDamagedDatabase, "The database " + Quoted(core->name) + " is damaged (" + problems.front() +
@@ -268,14 +286,17 @@ RepairReport RepairDatabase(const std::string& damaged, const std::string& repai
   struct stat st {};
   if (::stat(repaired.c_str(), &st) == 0) Raise(err::kDatabaseExists, "Database already exists: " + Quoted(repaired) + ".");
   Connection from(damaged, SQLITE_OPEN_READONLY);
+  // Lets SQLite read a file shorter than its header says, and a schema it would otherwise
+  // refuse; nothing is ever written through this connection.
+  from.Exec("PRAGMA writable_schema = ON");
   std::vector<SchemaEntry> schema;
   try {
     auto st = from.Prepare("SELECT type, name, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid");
     while (st.Step())
       schema.push_back({st.Column(0).text, st.Column(1).text, st.Column(2).text, st.Column(3).text});
   } catch (const dao::EOleException& e) {
-    Raise(kDamagedDatabase, "The list of tables of " + Quoted(damaged) + " cannot be read (" + e.Message() +
-                                "); nothing can be saved from it.");
+    Raise(kDamagedDatabase, "The list of tables of " + Quoted(damaged) + " cannot be read (" +
+                                SqliteMessage(from, e) + "); nothing can be saved from it.");
   }
 
   RepairReport report;

@@ -2,6 +2,8 @@
 //
 //   dbsh [--create] DATABASE [SCRIPT]
 //   dbsh --import-access SOURCE DEST
+//   dbsh --check DATABASE
+//   dbsh --repair DAMAGED NEW
 //
 // Reads one statement per line from SCRIPT or standard input (blank lines and lines beginning
 // with "--" are skipped). A statement that returns records prints its column names and rows
@@ -9,6 +11,8 @@
 // statement prints "error N: message" and the shell goes on; the exit status is 1 when any
 // statement failed. ".tables", ".schema TABLE" and ".indexes TABLE" describe the database.
 // --import-access converts a genuine Access file into a new database DEST (tools/access).
+// --check runs the full integrity check of a database file; --repair copies what can be read of
+// a damaged one into the new file NEW (tools/dbsh_integrity.h).
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +28,7 @@
 #include "framework/exception.h"
 #include "framework/strings.h"
 #include "tools/access/access_import.h"
+#include "tools/dbsh_integrity.h"
 #include "tools/dbsh_output.h"
 
 namespace {
@@ -32,7 +37,9 @@ using dao::Variant;
 
 void Usage() {
   std::cerr << "usage: dbsh [--create] DATABASE [SCRIPT]\n"
-               "       dbsh --import-access SOURCE DEST\n";
+               "       dbsh --import-access SOURCE DEST\n"
+               "       dbsh --check DATABASE\n"
+               "       dbsh --repair DAMAGED NEW\n";
 }
 
 bool StartsWithWord(const std::string& line, const char* word) {
@@ -134,6 +141,16 @@ int main(int argc, char** argv) {
       return 2;
     }
     return access_file::ImportAccess(argv[2], argv[3], std::cout, std::cerr);
+  }
+  if (argc >= 2 && (std::strcmp(argv[1], "--check") == 0 || std::strcmp(argv[1], "--repair") == 0)) {
+    const bool check = argv[1][2] == 'c';
+    if (argc != (check ? 3 : 4)) {
+      Usage();
+      return 2;
+    }
+    engine::RegisterEngineClasses();
+    return check ? dbsh::CheckDatabase(argv[2], std::cout, std::cerr)
+                 : dbsh::RepairDatabase(argv[2], argv[3], std::cout, std::cerr);
   }
   bool create = false;
   std::vector<std::string> args;
