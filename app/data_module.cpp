@@ -5,6 +5,7 @@
 #include "framework/form_classes.h"
 #include "framework/form_reader.h"
 #include "framework/ini_file.h"
+#include "framework/strings.h"
 
 namespace app {
 
@@ -51,14 +52,23 @@ TData::TData(framework::TComponent* owner) : framework::TComponent(owner) {
 }
 
 void TData::DataModuleCreate(const std::string& ini_file_name) {
-  std::string main, pass;
+  std::string main, pass, type, user;
   {
     const framework::TIniFile ini(ini_file_name);
     main = ini.ReadString("DB", "Main", "");
     pass = ini.ReadString("DB", "Pass", "");
+    type = framework::Trim(ini.ReadString("DB", "Typ", ""));
+    user = ini.ReadString("DB", "Benutzer", "");
     StartImport = ini.ReadInteger("option", "startimport", 1);
     ImportFile = ini.ReadString("option", "datei", "");
   }
+  if (framework::SameText(type, "ODBC")) {
+    ConnectOdbc(main, user, pass);
+    return;
+  }
+  if (!type.empty() && !framework::SameText(type, "Access"))
+    throw framework::EDatabaseError("[DB] Typ=" + type + " in " + ini_file_name +
+                                    " is not a database type of this program (Access or ODBC).");
   ConnectDatabase(main, pass);
 }
 
@@ -67,6 +77,21 @@ void TData::ConnectDatabase(const std::string& database_name, const std::string&
   Datenbank->SetConnected(false);
   Datenbank->SetDatabase(database_name);
   Datenbank->SetPassword(password);
+  Datenbank->SetConnected(true);
+}
+
+void TData::ConnectOdbc(const std::string& source, const std::string& user, const std::string& password) {
+  // The form's Jet workspace (user Admin) opens the source with a whole connect text that
+  // carries the server's user and password.
+  std::string connect = source;
+  if (!framework::SameText(source.substr(0, 5), "ODBC;")) {
+    connect = "ODBC;DSN=" + source;
+    if (!user.empty()) connect += ";UID=" + user;
+    if (!password.empty()) connect += ";PWD=" + password;
+  }
+  Datenbank->SetConnected(false);
+  Datenbank->SetDatabaseType("ODBC");
+  Datenbank->SetDatabase(connect);
   Datenbank->SetConnected(true);
 }
 

@@ -27,8 +27,10 @@ class TData : public framework::TComponent {
 
   // The create handler: reads [DB] Main and Pass and [option] startimport and datei from the
   // INI file `ini_file_name` (missing file or keys give the defaults ""/""/1/""), then connects
-  // Datenbank with Main and Pass. Errors of the connect leave this function; StartImport and
-  // ImportFile are set by then.
+  // Datenbank with Main and Pass. With [DB] Typ=ODBC, Main names an ODBC data source (or is a
+  // whole "ODBC;..." connect text) reached as the server's user [DB] Benutzer with the password
+  // Pass; another Typ than Access or ODBC is an error. Errors
+  // of the connect leave this function; StartImport and ImportFile are set by then.
   void DataModuleCreate(const std::string& ini_file_name);
 
   // Number of the first data line of the export file (1 = the file's first line).
@@ -54,6 +56,8 @@ class TData : public framework::TComponent {
  private:
   // Sets the configured database and password (allowed only while disconnected) and connects.
   void ConnectDatabase(const std::string& database_name, const std::string& password);
+  // Sets the ODBC data source, its user and password and connects.
+  void ConnectOdbc(const std::string& source, const std::string& user, const std::string& password);
 };
 
 // The data module while the program runs (null before it is created).

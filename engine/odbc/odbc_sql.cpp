@@ -53,11 +53,24 @@ SqlPiece SelectSql::Full() const {
 
 bool StandardLikePattern(const std::string& jet, std::string& standard) {
   standard.clear();
-  for (char c : jet) {
+  for (size_t k = 0; k < jet.size(); ++k) {
+    char c = jet[k];
+    if (c == '[') {
+      // A bracketed single character stands for itself ("[*]" is a star); real classes have
+      // no standard form.
+      if (k + 2 < jet.size() && jet[k + 2] == ']' && jet[k + 1] != '!') {
+        c = jet[k + 1];
+        k += 2;
+        if (c == '%' || c == '_' || c == '\\') standard += '\\';
+        standard += c;
+        continue;
+      }
+      return false;
+    }
     switch (c) {
       case '*': standard += '%'; break;
       case '?': standard += '_'; break;
-      case '#': case '[': return false;
+      case '#': return false;
       case '%': case '_': case '\\':
         standard += '\\';
         standard += c;
@@ -188,12 +201,14 @@ SqlPiece Translator::Name(const engine::Expr& e, int hint) {
 SqlPiece Translator::Like(const engine::Expr& e) {
   SqlPiece out = Text("(");
   out.Append(Expr(e.args[0]));
-  out.sql += e.negated ? " NOT LIKE " : " LIKE ";
+  // Jet's LIKE ignores case; PostgreSQL says so with ILIKE, other servers' LIKE mostly does.
+  const char* like = connection_.dbms_name() == "PostgreSQL" ? " ILIKE " : " LIKE ";
+  out.sql += std::string(e.negated ? " NOT" : "") + like;
   const ExprPtr& pattern = e.args[1];
   if (pattern->kind == engine::Expr::kString) {
     std::string standard;
     if (!StandardLikePattern(pattern->text, standard))
-      Unsupported("The LIKE pattern " + Quoted(pattern->text) + " (with # or [...])");
+      Unsupported("The LIKE pattern " + Quoted(pattern->text) + " (with # or a character class [...])");
     out.Append(Literal(Cell::Text(standard), dbText));
     out.sql += " ESCAPE '\\')";
     return out;
@@ -203,7 +218,7 @@ SqlPiece Translator::Like(const engine::Expr& e) {
       pattern->args[0]->kind == engine::Expr::kString && (pattern->op == "LCASE" || pattern->op == "UCASE")) {
     std::string standard;
     if (!StandardLikePattern(pattern->args[0]->text, standard))
-      Unsupported("The LIKE pattern " + Quoted(pattern->args[0]->text) + " (with # or [...])");
+      Unsupported("The LIKE pattern " + Quoted(pattern->args[0]->text) + " (with # or a character class [...])");
     out.sql += pattern->op == "LCASE" ? "LOWER(" : "UPPER(";
     out.Append(Literal(Cell::Text(standard), dbText));
     out.sql += ") ESCAPE '\\')";

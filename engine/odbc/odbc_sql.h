@@ -121,7 +121,8 @@ class Translator {
 };
 
 // The Jet LIKE pattern as a standard one with "\" as escape character; false when it holds
-// what standard LIKE cannot say ("#" for a digit, [...] character classes).
+// what standard LIKE cannot say ("#" for a digit, character classes; a bracketed single
+// character such as "[*]" is that character).
 bool StandardLikePattern(const std::string& jet, std::string& standard);
 
 }  // namespace engine::odbc
