@@ -1,6 +1,7 @@
 // The program: creates the main window, the data module and the import window, then runs the
 // event loop until the main window closes.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -10,15 +11,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/data_module.h"
+#include "app/import_guard.h"
 #include "app/main_window.h"
 #include "dao/db_login.h"
 #include "engine/engine.h"
 #include "framework/application.h"
 #include "framework/qt_message_sink.h"
+#include "framework/stop_request.h"
 #include "framework/strings.h"
+#include "import/export_loader.h"
 #include "import/import_window.h"
 #include "import/mtools.h"
 
@@ -26,14 +31,19 @@ namespace {
 
 int g_signal_pipe[2] = {-1, -1};
 
-void OnStopSignal(int) {
+void OnStopSignal(int signal) {
+  // Only async-signal-safe work here. Work in progress (loading, waiting for the import lock,
+  // the import) sees the request between two steps and stops; an idle event loop reads the byte
+  // and quits.
+  framework::RequestStop(signal);
   const char byte = 1;
-  // Only async-signal-safe work here: the event loop reads the byte and quits.
   [[maybe_unused]] ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the event loop normally, so the program closes its windows and its
-// database like a click on "Beenden" would.
+// SIGTERM and SIGINT end the program at any point: work in progress stops between two steps
+// (an import between two records, without writing its protocol), and the event loop ends
+// normally, so the program closes its windows and its database like a click on "Beenden" would.
+// Installed before anything that may take a while, so that no stop is lost.
 void QuitOnStopSignals(QApplication& qapp) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, &qapp);
@@ -56,6 +66,21 @@ void QuitOnStopSignals(QApplication& qapp) {
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg)
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+// Qt warns under X when XDG_RUNTIME_DIR is not set and then uses a folder of its own in /tmp.
+// The program makes that folder itself, private to the user, and names it, so the warning never
+// reaches the user; when the folder cannot be had safely the variable stays unset.
+void EnsureRuntimeDir() {
+  const char* set = std::getenv("XDG_RUNTIME_DIR");
+  if (set != nullptr && *set != 0) return;
+  const std::string dir = "/tmp/runtime-" + std::to_string(::getuid());
+  ::mkdir(dir.c_str(), 0700);
+  struct stat st {};
+  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+      (st.st_mode & 077) != 0)
+    return;
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
 }
 
 bool HasDisplay() {
@@ -90,6 +115,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     qInstallMessageHandler(QuietQtMessages);
   }
+  EnsureRuntimeDir();
   QApplication qapp(argc, argv);
   framework::TApplication& application = framework::Application();
   application.Initialize(argv[0]);
@@ -124,9 +150,15 @@ int main(int argc, char** argv) {
   // unattended run when the configured import file exists.
   import::ImportSettings settings;
   settings.StartImport = data->StartImport;
-  settings.ImportFile = data->ImportFile;
+  // A relative name is looked up beside the program when it is not where it was given, as the
+  // database is.
+  settings.ImportFile = import::LocateExportFile(data->ImportFile, application.ExeFolder());
   settings.Table = data->Fahrer;
   settings.ProtocolFolder = application.ExeFolder();
+  app::TData* module = data.get();
+  settings.PrepareImport = [module] {
+    return app::PrepareImport(module->Datenbank->CoreDatabase(), app::kImportLockWait);
+  };
   auto* import_window = new import::Tfgeburtstage(main_window.ClientArea, settings);
   main_window.ClientArea->addSubWindow(import_window);
   import_window->showMaximized();
@@ -140,5 +172,7 @@ int main(int argc, char** argv) {
   // 5. The event loop (it ends at once when the unattended run has asked the program to end).
   const int status = qapp.exec();
   app::Data = nullptr;
+  // Without a display a stop always breaks off the unattended run, which did not finish then.
+  if (headless && framework::StopRequested() && application.ExitCode() == 0) return 1;
   return application.ExitCode() != 0 ? application.ExitCode() : status;
 }

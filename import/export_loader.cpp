@@ -1,5 +1,7 @@
 #include "import/export_loader.h"
 
+#include <sys/stat.h>
+
 #include <limits>
 
 #include "framework/date_time.h"
@@ -40,6 +42,25 @@ std::string CheckDate(const std::string& raw, const std::string& field3, const s
   if (all_digits) return raw;
   protocol.Add(field3 + " " + field4 + " " + raw + " Fehler im Datum");
   return "01.01.1900";
+}
+
+std::string ExportFileProblem(const std::string& file_name) {
+  if (file_name.empty()) return "keine Importdatei angegeben";
+  const std::string quoted = "'" + file_name + "'";
+  struct stat st {};
+  if (::lstat(file_name.c_str(), &st) != 0) return "die Importdatei " + quoted + " gibt es nicht";
+  if (S_ISLNK(st.st_mode) && ::stat(file_name.c_str(), &st) != 0)
+    return "die Importdatei " + quoted + " ist ein Verweis auf eine fehlende Datei";
+  if (S_ISDIR(st.st_mode)) return "die Importdatei " + quoted + " ist ein Verzeichnis";
+  if (!S_ISREG(st.st_mode)) return "die Importdatei " + quoted + " ist keine gew\xC3\xB6hnliche Datei";
+  return "";
+}
+
+std::string LocateExportFile(const std::string& file_name, const std::string& program_folder) {
+  struct stat st {};
+  if (file_name.empty() || file_name[0] == '/' || ::lstat(file_name.c_str(), &st) == 0) return file_name;
+  const std::string beside = framework::IncludeTrailingPathDelimiter(program_folder) + file_name;
+  return ::lstat(beside.c_str(), &st) == 0 ? beside : file_name;
 }
 
 void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,

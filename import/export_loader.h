@@ -21,6 +21,17 @@ std::string CheckDate(const std::string& raw, const std::string& field3, const s
 // memory runs out.
 constexpr uint64_t kMaxExportFileSize = uint64_t{4} << 30;
 
+// Why `file_name` cannot serve as the export file of the unattended run, in the words of the
+// program's messages ("die Importdatei '...' gibt es nicht", "... ist ein Verzeichnis", "... ist
+// ein Verweis auf eine fehlende Datei", "... ist keine gewöhnliche Datei"; for an empty name "keine
+// Importdatei angegeben"); "" when it names a regular file.
+std::string ExportFileProblem(const std::string& file_name);
+
+// The export file a configured name means: the name itself when something exists there or it
+// is absolute, else the same relative name in `program_folder`, where the program's database is
+// looked up too, when something exists there.
+std::string LocateExportFile(const std::string& file_name, const std::string& program_folder);
+
 // Fills `grid` from the export file `file_name`: when the file exists, appends
 // "Importprotokoll vom <today>" to `protocol`, writes the headings into row 0, skips
 // `first_line` - 1 lines, and writes one row per remaining line (personnel number, birthday,

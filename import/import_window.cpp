@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "framework/application.h"
 #include "framework/exception.h"
@@ -99,7 +100,9 @@ Tfgeburtstage::Tfgeburtstage(QWidget* parent, const ImportSettings& settings)
   Start1->setWrapping(false);
   Start = Start1->findChild<QLineEdit*>();
   Start->setObjectName("Start");
-  Start1->setFixedWidth(26 + 20);  // the 26-pixel edit plus its arrows
+  // Wide enough for the largest position, 1000, in whatever font the system puts in place of the
+  // form's: the 26 pixels of the original edit cut the last digit.
+  Start1->setFixedWidth(std::max(26 + 20, Start1->sizeHint().width()));
   Progress = new QProgressBar(Panel1);
   Progress->setObjectName("Progress");
   Progress->setRange(0, 100);
@@ -180,6 +183,7 @@ void Tfgeburtstage::LoadExportFile() {
 void Tfgeburtstage::btdbClick() {
   if (Settings.Table == nullptr)
     throw framework::EDatabaseError("Keine Datenbanktabelle: die Verbindung fehlt.");
+  const std::shared_ptr<void> prepared = Settings.PrepareImport ? Settings.PrepareImport() : nullptr;
   ProgressBarSink progress(Progress);
   SynchroniseTable(GitterData, *Settings.Table, Memo1Lines, progress);
   SaveProtocol(Memo1Lines, Settings.ProtocolFolder);
@@ -198,8 +202,18 @@ void Tfgeburtstage::showEvent(QShowEvent* event) {
   if (shown_once_) return;
   shown_once_ = true;
   framework::TApplication& application = framework::Application();
-  if (!application.ProcessUserAction([this] { FormShow(); }) && application.Headless()) {
-    // Nobody could close the error box: end the program and say so in its exit status.
+  if (!application.ProcessUserAction([this] { FormShow(); })) {
+    if (application.Headless()) {
+      // Nobody could close the error box: end the program and say so in its exit status.
+      application.SetExitCode(1);
+      application.Terminate();
+    }
+  } else if (application.Headless() && !application.Terminated()) {
+    // Without a display the window cannot be used, so a start without an import file to run
+    // with would wait for good.
+    application.HandleException(framework::EInOutError(
+        "Ohne Bildschirm gibt es nichts zu tun: " + ExportFileProblem(Settings.ImportFile) +
+        ". Ohne Bildschirm importiert das Programm die Datei aus [option] datei der Konfiguration."));
     application.SetExitCode(1);
     application.Terminate();
   }

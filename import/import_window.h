@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QMdiSubWindow>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "framework/string_list.h"
@@ -31,6 +33,10 @@ struct ImportSettings {
   std::string ImportFile;   // export file of the unattended run ("" for none)
   dao::TUxDaoTable* Table = nullptr;  // the birthday table (not owned)
   std::string ProtocolFolder;         // where "Import.log" is written
+  // Run by the "Import" button before the table is touched: may refuse the import by raising
+  // (another import at work, a damaged database). Its answer is kept until the import ends (a
+  // lock, for one). May be empty.
+  std::function<std::shared_ptr<void>()> PrepareImport;
 };
 
 // The filter of the file dialog, in the form the window's designer wrote it.
@@ -52,12 +58,13 @@ class Tfgeburtstage : public QMdiSubWindow {
   void LoadExportFile();
   // Sets Start1 from the configured first line, taken as a 16-bit number.
   void FormCreate();
-  // The "Import" button: synchronises the table with the grid (see SynchroniseTable), then saves
-  // the protocol as "Import.log" in the protocol folder.
+  // The "Import" button: runs PrepareImport, synchronises the table with the grid (see
+  // SynchroniseTable), then saves the protocol as "Import.log" in the protocol folder.
   void btdbClick();
   // The unattended run, when the window is first shown: when the configured import file exists,
-  // loads it, imports it and ends the program. An error stops it with the error box; without a
-  // display the program then ends with exit status 1.
+  // loads it, imports it and ends the program. An error stops it with the error box. Without a
+  // display, where nobody can close a box or use the window, the program then ends with exit
+  // status 1, and so it does, saying why, when there is no import file to run with.
   void FormShow();
 
   // The export file last chosen or configured.

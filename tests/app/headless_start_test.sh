@@ -1,25 +1,77 @@
 #!/usr/bin/env bash
-# The program starts without a display, shows the failed connect of a configuration without a
-# database on standard error, stays up, and ends cleanly when told to.
+# Without a display the program never waits for a user who is not there: a start with nothing
+# to do (no usable import file) ends at once with status 1 and says why on standard error; hostile
+# import files (a FIFO, a device) are refused by name; SIGTERM ends it promptly while it waits for
+# another import; a relative import file is found beside the program.
 set -u
-program=$1
+program=$1 dbsh=$2 samples=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-printf '[option]\nstartimport=4\n' > "$dir/test.ini"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --config "$dir/test.ini" \
-  > "$dir/out" 2>&1 &
+fail() { echo "FAILED: $*"; [ -f "$dir/out" ] && cat "$dir/out"; exit 1; }
+cp "$program" "$dir/geburtstage"
+"$dbsh" --create "$dir/geburtstage.mdb" "$samples/geburtstage.sql" > /dev/null || fail "dbsh"
+cp "$samples/export.csv" "$dir/export.csv"
+ini() { printf '[DB]\nMain=%s\n[option]\nstartimport=4\ndatei=%s\n' "$1" "$2" > "$dir/geburtstage.ini"; }
+run() { env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$dir/geburtstage" "$@" > "$dir/out" 2>&1; }
+passed=0
+
+# Nothing to do: each ends by itself with status 1 and names the reason.
+printf '[option]\nstartimport=4\n' > "$dir/empty.ini"
+run --config "$dir/empty.ini"; status=$?
+[ "$status" -eq 1 ] || fail "no configuration: status $status"
+grep -q "TUxDaoDatabase.F_Set_Active: Database property is not defined!" "$dir/out" || fail "connect error not shown"
+grep -q "Ohne Bildschirm gibt es nichts zu tun: keine Importdatei angegeben" "$dir/out" || fail "no reason given"
+passed=$((passed + 1))
+ln -s "$dir/gone.csv" "$dir/dangling.csv"
+mkdir "$dir/folder.csv"
+for case in "missing.csv:gibt es nicht" "folder.csv:ist ein Verzeichnis" \
+            "dangling.csv:ist ein Verweis auf eine fehlende Datei"; do
+  file=${case%%:*} reason=${case#*:}
+  ini "$dir/geburtstage.mdb" "$dir/$file"
+  run; status=$?
+  [ "$status" -eq 1 ] || fail "$file: status $status"
+  grep -q "Importdatei '$dir/$file' $reason" "$dir/out" || fail "$file: reason"
+  passed=$((passed + 1))
+done
+
+# Hostile import files: a FIFO nobody writes to, and a device that never ends.
+mkfifo "$dir/fifo.csv"
+for file in "$dir/fifo.csv" /dev/zero; do
+  ini "$dir/geburtstage.mdb" "$file"
+  run; status=$?
+  [ "$status" -eq 1 ] || fail "$file: status $status (124: it hung)"
+  grep -q "Cannot read '$file': it is not a regular file" "$dir/out" || fail "$file: message"
+  [ ! -f "$dir/Import.log" ] || fail "$file: Import.log written"
+  passed=$((passed + 1))
+done
+
+# SIGTERM while the import waits for another import of the same database (this script holds the
+# lock meanwhile).
+ini "$dir/geburtstage.mdb" "$dir/export.csv"
+exec 9> "$dir/geburtstage.mdb-import.lock"
+flock -x 9
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$dir/geburtstage" > "$dir/out" 2>&1 9>&- &
 pid=$!
-sleep 3
-if ! kill -0 "$pid" 2>/dev/null; then
-  echo "the program ended by itself:"; cat "$dir/out"; exit 1
-fi
+sleep 2
+kill -0 "$pid" 2>/dev/null || fail "the program did not wait for the lock"
+start=$(date +%s%N)
 kill -TERM "$pid"
-wait "$pid"
-status=$?
-if [ "$status" -ne 0 ]; then
-  echo "exit status $status after SIGTERM:"; cat "$dir/out"; exit 1
-fi
-if ! grep -q "TUxDaoDatabase.F_Set_Active: Database property is not defined!" "$dir/out"; then
-  echo "the connect error was not shown:"; cat "$dir/out"; exit 1
-fi
-echo "1 passed, 0 failed"
+wait "$pid"; status=$?
+elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+[ "$status" -eq 1 ] || fail "after SIGTERM: status $status"
+[ "$elapsed_ms" -lt 3000 ] || fail "SIGTERM took $elapsed_ms ms"
+grep -q "Abgebrochen durch SIGTERM" "$dir/out" || fail "no word of the stop"
+[ ! -f "$dir/Import.log" ] || fail "Import.log written after SIGTERM"
+count=$("$dbsh" "$dir/geburtstage.mdb" <<< 'SELECT COUNT(*) AS n FROM Geburtstag' | tail -1)
+[ "$count" = "7" ] || fail "the table changed: $count records"
+exec 9>&-
+passed=$((passed + 1))
+
+# A relative import file that is not in the current folder is found beside the program.
+ini "$dir/geburtstage.mdb" "export.csv"
+(cd / && env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 "$dir/geburtstage" > "$dir/out" 2>&1); status=$?
+[ "$status" -eq 0 ] || fail "relative datei: status $status"
+[ -f "$dir/Import.log" ] || fail "relative datei: no Import.log"
+passed=$((passed + 1))
+
+echo "$passed passed, 0 failed"

@@ -1,14 +1,10 @@
 // The integrity check and the repair of damaged database files, on files damaged the ways disks
 // and crashes damage them: an index page from an older state (an index that misses a row), a
 // page of flipped bits, a file cut short.
-#include <sqlite3.h>
-
-#include <fstream>
-#include <iterator>
-
 #include "engine/integrity.h"
 #include "engine_test_support.h"
 #include "framework/exception.h"
+#include "tests/support/damaged_database.h"
 
 namespace engine_test {
 namespace {
@@ -16,27 +12,7 @@ namespace {
 using engine::IntegrityProblems;
 using engine::RepairDatabase;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-// Runs SQL through SQLite itself, beside the engine, as a damaging program would.
-int64_t RawQuery(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  EXPECT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db));
-  sqlite3_stmt* st = nullptr;
-  EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr)) << sqlite3_errmsg(db);
-  int64_t value = -1;
-  if (sqlite3_step(st) == SQLITE_ROW) value = sqlite3_column_int64(st, 0);
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return value;
-}
+using testsupport::RawQuery;
 
 class IntegrityTest : public EngineTest {
  protected:
@@ -55,17 +31,12 @@ class IntegrityTest : public EngineTest {
   // then misses that record, and the table and the other pages are sound.
   std::string IndexMissingARow() {
     const std::string path = MakeDatabase(20);
-    const int64_t root = RawQuery(path, "SELECT rootpage FROM sqlite_master WHERE name = 'Geburtstag.Personalnr'");
-    const int64_t page_size = RawQuery(path, "PRAGMA page_size");
-    const std::string before = ReadAll(path);
-    db_ = ws_->OpenDatabase(path);
-    db_->Execute("INSERT INTO Geburtstag (Mitarbeiter, Personalnr) VALUES (\"Neu\", 5000)");
-    db_->Close();
-    db_.reset();
-    std::string after = ReadAll(path);
-    after.replace(static_cast<size_t>((root - 1) * page_size), static_cast<size_t>(page_size),
-                  before, static_cast<size_t>((root - 1) * page_size), static_cast<size_t>(page_size));
-    WriteAll(path, after);
+    testsupport::LoseIndexEntries(path, "Geburtstag.Personalnr", [&] {
+      db_ = ws_->OpenDatabase(path);
+      db_->Execute("INSERT INTO Geburtstag (Mitarbeiter, Personalnr) VALUES (\"Neu\", 5000)");
+      db_->Close();
+      db_.reset();
+    });
     return path;
   }
 
@@ -141,9 +112,9 @@ TEST_F(IntegrityTest, APageOfFlippedBitsLosesOnlyItsOwnRows) {
   const int64_t leaf = RawQuery(path, "SELECT pageno FROM dbstat WHERE name = 'Geburtstag' AND pagetype = 'leaf' "
                                       "ORDER BY pageno LIMIT 1 OFFSET 10");
   ASSERT_GT(leaf, 1);
-  std::string bytes = ReadAll(path);
+  std::string bytes = testsupport::ReadFile(path);
   for (int64_t k = 8; k < page_size; k += 3) bytes[static_cast<size_t>((leaf - 1) * page_size + k)] ^= 0x5A;
-  WriteAll(path, bytes);
+  testsupport::WriteFile(path, bytes);
 
   EXPECT_FALSE(IntegrityProblems(path).empty());
   // Reading the damage says what it is, not that a record was changed by another user.
@@ -176,9 +147,9 @@ TEST_F(IntegrityTest, APageOfFlippedBitsLosesOnlyItsOwnRows) {
 
 TEST_F(IntegrityTest, OpeningSaysWhatIsWrongWithTheFile) {
   const std::string path = MakeDatabase(300);
-  const std::string bytes = ReadAll(path);
-  WriteAll(Path("cut.db"), bytes.substr(0, bytes.size() / 2));
-  WriteAll(Path("stub.db"), bytes.substr(0, 50));
+  const std::string bytes = testsupport::ReadFile(path);
+  testsupport::WriteFile(Path("cut.db"), bytes.substr(0, bytes.size() / 2));
+  testsupport::WriteFile(Path("stub.db"), bytes.substr(0, 50));
   auto message_of = [&](const std::string& file, int expected_error) {
     try {
       ws_->OpenDatabase(file);
@@ -194,7 +165,7 @@ TEST_F(IntegrityTest, OpeningSaysWhatIsWrongWithTheFile) {
   EXPECT_NE(std::string::npos, message_of("/dev/null", dao::err::kCannotOpenFile).find("'/dev/null': it is a device"));
   EXPECT_NE(std::string::npos, message_of(dir_.string(), dao::err::kCannotOpenFile).find("a directory"));
   EXPECT_NE(std::string::npos, message_of(Path("none.db"), dao::err::kFileNotFound).find("Could not find file"));
-  WriteAll(Path("text.db"), "Personalnr;Name\n");
+  testsupport::WriteFile(Path("text.db"), "Personalnr;Name\n");
   EXPECT_NE(std::string::npos, message_of(Path("text.db"), dao::err::kNotADatabase).find("not a database of this engine"));
   EXPECT_FALSE(IntegrityProblems(Path("cut.db")).empty());
 }

@@ -202,5 +202,25 @@ TEST_F(LoaderTest, ALargeFileFillsTheGridRowByRow) {
   }
 }
 
+TEST_F(LoaderTest, WhyAFileCannotServeAndWhereARelativeNameIsFound) {
+  const std::string file = Write("x");
+  ASSERT_EQ(0, ::symlink((dir_ + "/gone.csv").c_str(), (dir_ + "/dangling.csv").c_str()));
+  ASSERT_EQ(0, ::mkfifo((dir_ + "/fifo.csv").c_str(), 0600));
+  EXPECT_EQ("", ExportFileProblem(file));
+  EXPECT_EQ("keine Importdatei angegeben", ExportFileProblem(""));
+  EXPECT_EQ("die Importdatei '" + dir_ + "/none.csv' gibt es nicht", ExportFileProblem(dir_ + "/none.csv"));
+  EXPECT_EQ("die Importdatei '" + dir_ + "' ist ein Verzeichnis", ExportFileProblem(dir_));
+  EXPECT_EQ("die Importdatei '" + dir_ + "/dangling.csv' ist ein Verweis auf eine fehlende Datei",
+            ExportFileProblem(dir_ + "/dangling.csv"));
+  EXPECT_EQ("die Importdatei '" + dir_ + "/fifo.csv' ist keine gew\xC3\xB6hnliche Datei",
+            ExportFileProblem(dir_ + "/fifo.csv"));
+
+  // A relative name missing from the current folder is taken from the program's folder.
+  EXPECT_EQ(dir_ + "/export.csv", LocateExportFile("export.csv", dir_));
+  EXPECT_EQ("missing.csv", LocateExportFile("missing.csv", dir_));
+  EXPECT_EQ("/abs/export.csv", LocateExportFile("/abs/export.csv", dir_));
+  EXPECT_EQ("", LocateExportFile("", dir_));
+}
+
 }  // namespace
 }  // namespace import

@@ -41,6 +41,8 @@ TEST_F(ImportWindowTest, ComponentsAndSettings) {
   EXPECT_EQ(1000, w->Start1->maximum());
   EXPECT_FALSE(w->Start1->wrapping());
   EXPECT_FALSE(w->Start1->isGroupSeparatorShown());
+  // Wide enough for "1000" in the font the system puts in place of the form's.
+  EXPECT_GE(w->Start1->width(), w->Start1->sizeHint().width());
   EXPECT_EQ(0, w->Progress->minimum());
   EXPECT_EQ(100, w->Progress->maximum());
   EXPECT_EQ(556, w->Gitter->width());
