@@ -10,6 +10,7 @@
 namespace engine {
 
 struct Expr;
+struct Select;
 using ExprPtr = std::shared_ptr<const Expr>;
 
 struct Expr {
@@ -31,6 +32,9 @@ struct Expr {
     kBetween,   // args[0] BETWEEN args[1] AND args[2]; negated
     kIsNull,    // args[0] IS NULL; negated
     kCall,      // op: function name in upper case; args
+    kSubquery,  // (SELECT ...) as a value: subquery
+    kExists,    // EXISTS (SELECT ...): subquery
+    kQuantified,  // args[0] op ANY|ALL (SELECT ...): op the comparison, text "ANY" or "ALL"; subquery
   };
   Kind kind = kNull;
   std::string op;
@@ -40,6 +44,17 @@ struct Expr {
   double real = 0;
   bool negated = false;
   std::vector<ExprPtr> args;
+  // kSubquery, kExists, kQuantified; and kIn with a subquery in place of a list (args = {value}).
+  std::shared_ptr<const Select> subquery;
+
+  Expr() = default;
+  Expr(const Expr&) = default;
+  Expr(Expr&&) = default;
+  Expr& operator=(const Expr&) = default;
+  Expr& operator=(Expr&&) = default;
+  // Releases the children without recursion, so that a chain of many thousand terms cannot
+  // exhaust the stack when it is destroyed.
+  ~Expr();
 };
 
 struct SelectItem {
@@ -80,7 +95,13 @@ struct Select {
   ExprPtr where;
   std::vector<ExprPtr> group_by;
   ExprPtr having;
-  std::vector<OrderItem> order_by;
+  std::vector<OrderItem> order_by;  // with UNION: the order of the whole result
+  // Further selects joined by UNION (all = UNION ALL); they have no ORDER BY of their own.
+  struct UnionPart {
+    bool all = false;
+    std::shared_ptr<const Select> select;
+  };
+  std::vector<UnionPart> unions;
 };
 
 struct ParamDecl {
@@ -127,10 +148,11 @@ struct JetStatement {
     kDropIndex,
     kAlterAddColumn,
     kAlterDropColumn,
+    kSelectInto,  // SELECT ... INTO table: `table` and `select`
   };
   Kind kind = kSelect;
   std::vector<ParamDecl> parameters;
-  Select select;  // kSelect, and kInsert ... SELECT
+  Select select;  // kSelect, kSelectInto, and kInsert ... SELECT
   // kInsert, kUpdate, kDelete, DDL
   std::string table;
   std::string table_alias;

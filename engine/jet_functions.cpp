@@ -14,10 +14,12 @@
 #include <vector>
 
 #include "dao/dao_constants.h"
+#include "engine/jet_dates.h"
+#include "engine/jet_format.h"
+#include "engine/jet_strings.h"
 #include "engine/values.h"
 #include "framework/date_time.h"
 #include "framework/exception.h"
-#include "framework/variant.h"
 
 namespace engine {
 
@@ -46,50 +48,53 @@ int CollateJet(void*, int la, const void* a, int lb, const void* b) {
   return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 
-std::vector<UChar32> CodePoints(const std::string& s) {
-  std::vector<UChar32> out;
-  out.reserve(s.size());
-  int32_t i = 0;
-  const int32_t n = static_cast<int32_t>(s.size());
-  const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-  while (i < n) {
-    UChar32 c;
-    U8_NEXT(p, i, n, c);
-    if (c < 0) c = 0xFFFD;
-    out.push_back(c);
+UChar32 Fold(UChar32 c) { return FoldCase(c); }
+
+// One element of a LIKE pattern: every element but * stands for exactly one character.
+struct PatternAtom {
+  enum Kind { kStar, kAny, kDigit, kClass, kChar } kind = kChar;
+  UChar32 c = 0;  // kChar, folded
+  bool negate = false;
+  std::vector<std::pair<UChar32, UChar32>> ranges;  // kClass: single characters have lo == hi
+
+  bool Matches(UChar32 vc) const {
+    switch (kind) {
+      case kAny: return true;
+      case kDigit: return u_isdigit(vc);
+      case kChar: return Fold(vc) == c;
+      case kClass: {
+        const UChar32 f = Fold(vc);
+        bool found = false;
+        for (const auto& [lo, hi] : ranges)
+          if (lo == hi ? Fold(lo) == f : (f >= Fold(lo) && f <= Fold(hi)) || (vc >= lo && vc <= hi)) found = true;
+        return found != negate;
+      }
+      case kStar: break;
+    }
+    return false;
   }
-  return out;
-}
+};
 
-UChar32 Fold(UChar32 c) { return u_foldCase(c, U_FOLD_CASE_DEFAULT); }
-
-bool Match(const std::vector<UChar32>& v, size_t vi, const std::vector<UChar32>& p, size_t pi) {
-  while (pi < p.size()) {
+std::vector<PatternAtom> CompilePattern(const std::vector<UChar32>& p) {
+  std::vector<PatternAtom> out;
+  for (size_t pi = 0; pi < p.size();) {
+    PatternAtom a;
     const UChar32 pc = p[pi];
     if (pc == '*') {
+      a.kind = PatternAtom::kStar;
       while (pi < p.size() && p[pi] == '*') ++pi;
-      if (pi == p.size()) return true;
-      for (size_t k = vi; k <= v.size(); ++k)
-        if (Match(v, k, p, pi)) return true;
-      return false;
+      out.push_back(a);
+      continue;
     }
-    if (vi >= v.size()) return false;
-    const UChar32 vc = v[vi];
     if (pc == '?') {
-      ++vi, ++pi;
-      continue;
-    }
-    if (pc == '#') {
-      if (!u_isdigit(vc)) return false;
-      ++vi, ++pi;
-      continue;
-    }
-    if (pc == '[') {
+      a.kind = PatternAtom::kAny;
+    } else if (pc == '#') {
+      a.kind = PatternAtom::kDigit;
+    } else if (pc == '[') {
       size_t k = pi + 1;
-      bool negate = false;
-      if (k < p.size() && p[k] == '!') negate = true, ++k;
-      bool found = false;
+      if (k < p.size() && p[k] == '!') a.negate = true, ++k;
       const size_t start = k;
+      // A ']' right after '[' or '[!' is one of the characters.
       while (k < p.size() && (p[k] != ']' || k == start)) {
         UChar32 lo = p[k], hi = p[k];
         if (k + 2 < p.size() && p[k + 1] == '-' && p[k + 2] != ']') {
@@ -98,25 +103,49 @@ bool Match(const std::vector<UChar32>& v, size_t vi, const std::vector<UChar32>&
         } else {
           ++k;
         }
-        const UChar32 f = Fold(vc);
-        if (lo == hi ? Fold(lo) == f : (f >= Fold(lo) && f <= Fold(hi)) || (vc >= lo && vc <= hi))
-          found = true;
+        a.ranges.emplace_back(lo, hi);
       }
-      if (k >= p.size()) {
-        // An unclosed bracket matches itself.
-        if (vc != '[') return false;
-        ++vi, ++pi;
+      if (k < p.size()) {
+        a.kind = PatternAtom::kClass;
+        out.push_back(std::move(a));
+        pi = k + 1;
         continue;
       }
-      if (found == negate) return false;
-      ++vi;
-      pi = k + 1;
-      continue;
+      // An unclosed bracket matches itself.
+      a.kind = PatternAtom::kChar;
+      a.c = '[';
+      a.ranges.clear();
+      a.negate = false;
+    } else {
+      a.c = Fold(pc);
     }
-    if (Fold(pc) != Fold(vc)) return false;
-    ++vi, ++pi;
+    out.push_back(std::move(a));
+    ++pi;
   }
-  return vi == v.size();
+  return out;
+}
+
+// Greedy matching that, on a mismatch, lets the last * take one more character. Every other
+// element takes exactly one character, so this finds a match whenever there is one, in at most
+// (value length) x (pattern length) steps.
+bool Match(const std::vector<UChar32>& v, const std::vector<PatternAtom>& p) {
+  size_t vi = 0, pi = 0;
+  size_t star = std::string::npos, star_vi = 0;
+  while (vi < v.size()) {
+    if (pi < p.size() && p[pi].kind == PatternAtom::kStar) {
+      star = ++pi;
+      star_vi = vi;
+    } else if (pi < p.size() && p[pi].Matches(v[vi])) {
+      ++vi, ++pi;
+    } else if (star != std::string::npos) {
+      pi = star;
+      vi = ++star_vi;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi].kind == PatternAtom::kStar) ++pi;
+  return pi == p.size();
 }
 
 // ---- SQL function helpers
@@ -169,21 +198,46 @@ bool AnyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
-// A date argument: numbers are DAO dates, texts are converted by the locale's rules.
+// A date argument: numbers are DAO dates, texts are read without regard to the locale.
 bool ArgDate(sqlite3_context* ctx, sqlite3_value* v, double& out) {
   const int t = sqlite3_value_type(v);
   if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
     out = sqlite3_value_double(v);
     return true;
   }
-  try {
-    out = framework::Variant(ArgText(v)).ToDate();
-    return true;
-  } catch (const framework::Exception&) {
-    ResultError(ctx, dao::err::kTypeMismatch,
-                "The value '" + ArgText(v) + "' is not a date (type mismatch in the expression).");
-    return false;
-  }
+  if (ParseDateText(ArgText(v), out)) return true;
+  ResultError(ctx, dao::err::kTypeMismatch,
+              "The value '" + ArgText(v) + "' is not a date (type mismatch in the expression).");
+  return false;
+}
+
+// Jet's error for a Null where a function needs a value (Val, Asc, Chr, Space, Replace).
+constexpr int kInvalidUseOfNull = 94;
+
+bool RefuseNull(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* function) {
+  if (!AnyNull(argc, argv)) return false;
+  ResultError(ctx, kInvalidUseOfNull, std::string("Invalid use of Null in ") + function + ".");
+  return true;
+}
+
+// An optional integer argument; `fallback` when it is missing or Null.
+int64_t OptionalInt(int argc, sqlite3_value** argv, int k, int64_t fallback) {
+  return k < argc && sqlite3_value_type(argv[k]) != SQLITE_NULL ? sqlite3_value_int64(argv[k]) : fallback;
+}
+
+// A text of `bytes` bytes, or SQLite's "too big" error when it would pass the connection's limit.
+bool FitsLimit(sqlite3_context* ctx, double bytes) {
+  if (bytes <= sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1)) return true;
+  sqlite3_result_error_toobig(ctx);
+  return false;
+}
+
+// The comparison of Replace, StrComp and InStr: without the argument Jet SQL compares as the
+// database does (no regard to case); 0 is binary, 1 text, 2 the database's.
+bool BinaryCompare(int argc, sqlite3_value** argv, int k) {
+  const int64_t mode = OptionalInt(argc, argv, k, 1);
+  if (mode < 0 || mode > 2) throw FunctionError{dao::err::kInvalidArgument, "The comparison must be 0, 1 or 2."};
+  return mode == 0;
 }
 
 void FnLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -220,7 +274,7 @@ void FnStore(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const int size = sqlite3_value_int(argv[1]);
   const std::string field = ArgText(argv[2]);
   const Cell in = ArgCell(argv[3]);
-  if (in.IsNull()) return sqlite3_result_null(ctx);
+  if (in.IsNull()) return type == dao::dbBoolean ? sqlite3_result_int(ctx, 0) : sqlite3_result_null(ctx);
   try {
     ResultCell(ctx, VariantToCell(type, size, NaturalVariant(in), field));
   } catch (const framework::EOleException& e) {
@@ -250,7 +304,6 @@ void FnDatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case 3: result = h; break;
     case 4: result = n; break;
     case 5: result = s; break;
-    case 6: result = framework::DayOfWeek(d); break;
   }
   sqlite3_result_int(ctx, result);
 }
@@ -289,13 +342,123 @@ void FnCDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (ArgDate(ctx, argv[0], d)) sqlite3_result_double(ctx, d);
 }
 
-void FnVal(sqlite3_context* ctx, int, sqlite3_value** argv) {
+void FnVal(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (RefuseNull(ctx, argc, argv, "Val")) return;
+  sqlite3_result_double(ctx, JetVal(ArgText(argv[0])));
+}
+
+void FnStr(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  std::string t = ArgText(argv[0]);
-  std::string digits;
-  for (char c : t)
-    if (c != ' ' && c != '\t') digits += c;
-  sqlite3_result_double(ctx, std::strtod(digits.c_str(), nullptr));
+  double v = sqlite3_value_double(argv[0]);
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT && !ParseInvariantNumber(ArgText(argv[0]), v))
+    return ResultError(ctx, dao::err::kTypeMismatch, "Str: '" + ArgText(argv[0]) + "' is not a number (type mismatch).");
+  ResultText(ctx, JetStr(v));
+}
+
+void FnSpace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (RefuseNull(ctx, argc, argv, "Space")) return;
+  const int64_t n = sqlite3_value_int64(argv[0]);
+  if (n < 0) return ResultError(ctx, dao::err::kInvalidArgument, "Space: the length must not be negative.");
+  if (FitsLimit(ctx, static_cast<double>(n))) ResultText(ctx, std::string(static_cast<size_t>(n), ' '));
+}
+
+// jet_string(count, character): a number as the character is its Windows-1252 code (modulo 256).
+void FnString(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const int64_t n = sqlite3_value_int64(argv[0]);
+  const int t = sqlite3_value_type(argv[1]);
+  const std::string c = t == SQLITE_INTEGER || t == SQLITE_FLOAT
+                            ? JetChr(((sqlite3_value_int64(argv[1]) % 256) + 256) % 256)
+                            : ArgText(argv[1]);
+  if (FitsLimit(ctx, static_cast<double>(n) * static_cast<double>(c.size()))) ResultText(ctx, JetRepeat(n, c));
+}
+
+// jet_replace(text, find, with [, start [, count [, compare]]])
+void FnReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (RefuseNull(ctx, std::min(argc, 3), argv, "Replace")) return;
+  ResultText(ctx, JetReplace(ArgText(argv[0]), ArgText(argv[1]), ArgText(argv[2]), OptionalInt(argc, argv, 3, 1),
+                             OptionalInt(argc, argv, 4, -1), BinaryCompare(argc, argv, 5)));
+}
+
+// jet_strcomp(a, b [, compare])
+void FnStrComp(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  sqlite3_result_int(ctx, JetStrComp(ArgText(argv[0]), ArgText(argv[1]), BinaryCompare(argc, argv, 2)));
+}
+
+// jet_isnumeric(value, type) and jet_isdate(value, type): never Null.
+void FnIsNumeric(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int t = sqlite3_value_type(argv[0]);
+  const int type = sqlite3_value_int(argv[1]);
+  bool yes = false;
+  if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) yes = !IsDateType(type);
+  else if (t == SQLITE_TEXT) yes = JetIsNumeric(ArgText(argv[0]));
+  sqlite3_result_int(ctx, yes ? -1 : 0);
+}
+
+void FnIsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int t = sqlite3_value_type(argv[0]);
+  const int type = sqlite3_value_int(argv[1]);
+  double d;
+  bool yes = false;
+  if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) yes = IsDateType(type);
+  else if (t == SQLITE_TEXT) yes = ParseDateText(ArgText(argv[0]), d);
+  sqlite3_result_int(ctx, yes ? -1 : 0);
+}
+
+template <bool Time>
+void FnDateOrTimeValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  double d;
+  if (ArgDate(ctx, argv[0], d)) sqlite3_result_double(ctx, Time ? TimePartOf(d) : DatePartOf(d));
+}
+
+// jet_dateadd(interval, number, date)
+void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  double d;
+  if (ArgDate(ctx, argv[2], d)) sqlite3_result_double(ctx, JetDateAdd(ArgText(argv[0]), sqlite3_value_double(argv[1]), d));
+}
+
+// jet_datediff(interval, date1, date2 [, first day of week [, first week of year]])
+void FnDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(3, argv)) return sqlite3_result_null(ctx);
+  double a, b;
+  if (!ArgDate(ctx, argv[1], a) || !ArgDate(ctx, argv[2], b)) return;
+  sqlite3_result_int64(ctx, JetDateDiff(ArgText(argv[0]), a, b, static_cast<int>(OptionalInt(argc, argv, 3, 1)),
+                                        static_cast<int>(OptionalInt(argc, argv, 4, 1))));
+}
+
+// jet_datepart(interval, date [, first day of week [, first week of year]])
+void FnDatePartOf(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(2, argv)) return sqlite3_result_null(ctx);
+  double d;
+  if (!ArgDate(ctx, argv[1], d)) return;
+  sqlite3_result_int(ctx, JetDatePart(ArgText(argv[0]), d, static_cast<int>(OptionalInt(argc, argv, 2, 1)),
+                                      static_cast<int>(OptionalInt(argc, argv, 3, 1))));
+}
+
+// jet_weekday(date [, first day of week])
+void FnWeekday(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  double d;
+  if (ArgDate(ctx, argv[0], d)) sqlite3_result_int(ctx, JetWeekday(d, static_cast<int>(OptionalInt(argc, argv, 1, 1))));
+}
+
+// jet_format(value, type [, format [, first day of week [, first week of year]]])
+void FnFormat(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const std::string format = argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL ? ArgText(argv[2]) : "";
+  std::string out;
+  if (!JetFormat(ArgCell(argv[0]), sqlite3_value_int(argv[1]), format, static_cast<int>(OptionalInt(argc, argv, 3, 1)),
+                 static_cast<int>(OptionalInt(argc, argv, 4, 1)), out))
+    return sqlite3_result_null(ctx);
+  ResultText(ctx, out);
+}
+
+// jet_timer(): the seconds since midnight.
+void FnTimer(sqlite3_context* ctx, int, sqlite3_value**) {
+  const double now = framework::Now();
+  sqlite3_result_double(ctx, std::round((now - std::floor(now)) * 86400 * 100) / 100);
 }
 
 void FnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -316,6 +479,7 @@ void FnInstr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void FnRound(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
   const int places = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+  if (places < 0) return ResultError(ctx, dao::err::kInvalidArgument, "Round: the number of places must not be negative.");
   const double scale = std::pow(10.0, places);
   const double v = sqlite3_value_double(argv[0]) * scale;
   sqlite3_result_double(ctx, (v - std::remainder(v, 1.0)) / scale);
@@ -373,23 +537,35 @@ void FnRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   ResultText(ctx, text.substr(start));
 }
 
-// jet_chr(code): the character of a Unicode code point.
+// jet_chr(code) and jet_asc(text) in Windows-1252, jet_chrw and jet_ascw in Unicode.
 void FnChr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  const int64_t code = sqlite3_value_int64(argv[0]);
-  if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-    return ResultError(ctx, dao::err::kInvalidArgument, "Chr: " + std::to_string(code) + " is not a character code.");
-  std::string out;
-  icu::UnicodeString(static_cast<UChar32>(code)).toUTF8String(out);
-  ResultText(ctx, out);
+  if (!RefuseNull(ctx, argc, argv, "Chr")) ResultText(ctx, JetChr(sqlite3_value_int64(argv[0])));
 }
 
-// jet_asc(text): the code point of the first character (an error for an empty text).
+void FnChrW(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (!RefuseNull(ctx, argc, argv, "ChrW")) ResultText(ctx, JetChrW(sqlite3_value_int64(argv[0])));
+}
+
 void FnAsc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
-  const auto points = CodePoints(ArgText(argv[0]));
-  if (points.empty()) return ResultError(ctx, dao::err::kInvalidArgument, "Asc of an empty text.");
-  sqlite3_result_int64(ctx, points[0]);
+  if (!RefuseNull(ctx, argc, argv, "Asc")) sqlite3_result_int(ctx, JetAsc(ArgText(argv[0])));
+}
+
+void FnAscW(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (!RefuseNull(ctx, argc, argv, "AscW")) sqlite3_result_int(ctx, JetAscW(ArgText(argv[0])));
+}
+
+// A function as SQLite may call it: no exception may leave it, a failure is the statement's error.
+template <void (*F)(sqlite3_context*, int, sqlite3_value**)>
+void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+  try {
+    F(ctx, argc, argv);
+  } catch (const FunctionError& e) {
+    ResultError(ctx, e.number, e.message);
+  } catch (const framework::EOleException& e) {
+    ResultError(ctx, e.ErrorCode(), e.Message());
+  } catch (const std::exception& e) {
+    ResultError(ctx, dao::err::kReserved, e.what());
+  }
 }
 
 // jet_error(number, message): raises an engine error at run time (used for unknown names in
@@ -406,7 +582,7 @@ int JetCompare(const std::string& a, const std::string& b) {
 }
 
 bool JetLike(const std::string& value, const std::string& pattern) {
-  return Match(CodePoints(value), 0, CodePoints(pattern), 0);
+  return Match(CodePoints(value), CompilePattern(CodePoints(pattern)));
 }
 
 std::string JetLower(const std::string& text) {
@@ -430,23 +606,33 @@ void RegisterJetFunctions(sqlite3* db) {
     bool deterministic;
   };
   static const Fn functions[] = {
-      {"jet_like", 2, FnLike, true},         {"jet_lcase", 1, FnLower, true},
-      {"jet_ucase", 1, FnUpper, true},       {"jet_concat", 2, FnConcat, true},
-      {"jet_text", 1, FnText, true},         {"jet_store", 4, FnStore, true},
-      {"jet_bool", 1, FnBool, true},         {"jet_year", 1, FnDatePart<0>, true},
-      {"jet_month", 1, FnDatePart<1>, true}, {"jet_day", 1, FnDatePart<2>, true},
-      {"jet_hour", 1, FnDatePart<3>, true},  {"jet_minute", 1, FnDatePart<4>, true},
-      {"jet_second", 1, FnDatePart<5>, true}, {"jet_weekday", 1, FnDatePart<6>, true},
-      {"jet_now", 0, FnNow, false},          {"jet_date", 0, FnDate, false},
-      {"jet_time", 0, FnTime, false},        {"jet_dateserial", 3, FnDateSerial, true},
-      {"jet_timeserial", 3, FnTimeSerial, true}, {"jet_cdate", 1, FnCDate, true},
-      {"jet_val", 1, FnVal, true},           {"jet_instr", 2, FnInstr, true},
-      {"jet_instr", 3, FnInstr, true},       {"jet_round", 1, FnRound, true},
-      {"jet_round", 2, FnRound, true},       {"jet_int", 1, FnInt, true},
-      {"jet_fix", 1, FnFix, true},           {"jet_sgn", 1, FnSgn, true},
-      {"jet_sqr", 1, FnSqr, true},           {"jet_error", 2, FnError, false},
-      {"jet_pow", 2, FnPow, true},           {"jet_right", 2, FnRight, true},
-      {"jet_chr", 1, FnChr, true},           {"jet_asc", 1, FnAsc, true},
+      {"jet_like", 2, Guarded<FnLike>, true},         {"jet_lcase", 1, Guarded<FnLower>, true},
+      {"jet_ucase", 1, Guarded<FnUpper>, true},       {"jet_concat", 2, Guarded<FnConcat>, true},
+      {"jet_text", 1, Guarded<FnText>, true},         {"jet_store", 4, Guarded<FnStore>, true},
+      {"jet_bool", 1, Guarded<FnBool>, true},         {"jet_year", 1, Guarded<FnDatePart<0>>, true},
+      {"jet_month", 1, Guarded<FnDatePart<1>>, true}, {"jet_day", 1, Guarded<FnDatePart<2>>, true},
+      {"jet_hour", 1, Guarded<FnDatePart<3>>, true},  {"jet_minute", 1, Guarded<FnDatePart<4>>, true},
+      {"jet_second", 1, Guarded<FnDatePart<5>>, true}, {"jet_weekday", 1, Guarded<FnWeekday>, true},
+      {"jet_weekday", 2, Guarded<FnWeekday>, true},   {"jet_now", 0, Guarded<FnNow>, false},
+      {"jet_date", 0, Guarded<FnDate>, false},        {"jet_time", 0, Guarded<FnTime>, false},
+      {"jet_timer", 0, Guarded<FnTimer>, false},      {"jet_dateserial", 3, Guarded<FnDateSerial>, true},
+      {"jet_timeserial", 3, Guarded<FnTimeSerial>, true}, {"jet_cdate", 1, Guarded<FnCDate>, true},
+      {"jet_datevalue", 1, Guarded<FnDateOrTimeValue<false>>, true},
+      {"jet_timevalue", 1, Guarded<FnDateOrTimeValue<true>>, true},
+      {"jet_dateadd", 3, Guarded<FnDateAdd>, true},   {"jet_datediff", -1, Guarded<FnDateDiff>, true},
+      {"jet_datepart", -1, Guarded<FnDatePartOf>, true}, {"jet_format", -1, Guarded<FnFormat>, true},
+      {"jet_val", 1, Guarded<FnVal>, true},           {"jet_str", 1, Guarded<FnStr>, true},
+      {"jet_space", 1, Guarded<FnSpace>, true},       {"jet_string", 2, Guarded<FnString>, true},
+      {"jet_replace", -1, Guarded<FnReplace>, true},  {"jet_strcomp", -1, Guarded<FnStrComp>, true},
+      {"jet_isnumeric", 2, Guarded<FnIsNumeric>, true}, {"jet_isdate", 2, Guarded<FnIsDate>, true},
+      {"jet_instr", 2, Guarded<FnInstr>, true},       {"jet_instr", 3, Guarded<FnInstr>, true},
+      {"jet_round", 1, Guarded<FnRound>, true},       {"jet_round", 2, Guarded<FnRound>, true},
+      {"jet_int", 1, Guarded<FnInt>, true},           {"jet_fix", 1, Guarded<FnFix>, true},
+      {"jet_sgn", 1, Guarded<FnSgn>, true},           {"jet_sqr", 1, Guarded<FnSqr>, true},
+      {"jet_error", 2, Guarded<FnError>, false},      {"jet_pow", 2, Guarded<FnPow>, true},
+      {"jet_right", 2, Guarded<FnRight>, true},       {"jet_chr", 1, Guarded<FnChr>, true},
+      {"jet_chrw", 1, Guarded<FnChrW>, true},         {"jet_asc", 1, Guarded<FnAsc>, true},
+      {"jet_ascw", 1, Guarded<FnAscW>, true},
   };
   for (const Fn& f : functions) {
     sqlite3_create_function_v2(db, f.name, f.args,

@@ -1,6 +1,7 @@
 #include "engine/jet_parser.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 #include "dao/dao_constants.h"
@@ -128,7 +129,7 @@ class Lexer {
   }
 
   [[noreturn]] void Fail(const std::string& why, size_t) {
-    Raise(error_, "Syntax error (" + why + ") in " + Quoted(s_) + ".");
+    Raise(error_, "Syntax error (" + why + ") in " + QuotedText(s_) + ".");
   }
 
  private:
@@ -188,8 +189,8 @@ class Parser {
   [[noreturn]] void Fail(const std::string& why) { Fail(why, error_); }
   [[noreturn]] void Fail(const std::string& why, int number) {
     const Token& t = Peek();
-    std::string near = t.kind == Token::kEnd ? "at the end" : "near " + Quoted(text_.substr(t.pos, 40));
-    Raise(number, "Syntax error (" + why + ") " + near + " in " + Quoted(text_) + ".");
+    std::string near = t.kind == Token::kEnd ? "at the end" : "near " + QuotedText(text_.substr(t.pos, 40));
+    Raise(number, "Syntax error (" + why + ") " + near + " in " + QuotedText(text_) + ".");
   }
 
   // A name: a bracketed name or a word that is not reserved.
@@ -205,8 +206,45 @@ class Parser {
   }
 
   // ---- expressions
+  //
+  // Precedence climbing: one loop per call takes a whole chain of operators of one level (a AND b
+  // AND c ... builds a left-deep tree without recursing per term). Recursion happens only for
+  // an operand of a higher level (bounded by the number of levels) and for nesting (parentheses,
+  // function calls, prefix operators, subqueries), which NestingGuard counts and limits.
 
-  ExprPtr Expression() { return Imp(); }
+  enum Level {
+    kLevelImp = 1,
+    kLevelEqv,
+    kLevelXor,
+    kLevelOr,
+    kLevelAnd,
+    kLevelNot,
+    kLevelCompare,
+    kLevelConcat,
+    kLevelAdd,
+    kLevelMod,
+    kLevelIntDiv,
+    kLevelMul,
+    kLevelNegate,
+    kLevelPower,
+  };
+
+  // Counts one level of nesting for as long as it lives; past kMaxNesting the text is refused.
+  class NestingGuard {
+   public:
+    explicit NestingGuard(Parser& p) : p_(p) {
+      if (++p_.nesting_ > kMaxNesting)
+        p_.Fail("the expression is nested more than " + std::to_string(kMaxNesting) + " levels deep");
+    }
+    ~NestingGuard() { --p_.nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+   private:
+    Parser& p_;
+  };
+
+  ExprPtr Expression() { return Climb(kLevelImp); }
 
   static ExprPtr MakeBinary(const std::string& op, ExprPtr a, ExprPtr b) {
     auto e = std::make_shared<Expr>();
@@ -216,161 +254,144 @@ class Parser {
     return e;
   }
 
-  ExprPtr Imp() {
-    auto left = Eqv();
-    while (AcceptWord("IMP")) left = MakeBinary("IMP", left, Eqv());
-    return left;
-  }
-  ExprPtr Eqv() {
-    auto left = Xor();
-    while (AcceptWord("EQV")) left = MakeBinary("EQV", left, Xor());
-    return left;
-  }
-  ExprPtr Xor() {
-    auto left = Or();
-    while (AcceptWord("XOR")) left = MakeBinary("XOR", left, Or());
-    return left;
-  }
-  ExprPtr Or() {
-    auto left = And();
-    while (AcceptWord("OR")) left = MakeBinary("OR", left, And());
-    return left;
-  }
-  ExprPtr And() {
-    auto left = Not();
-    while (AcceptWord("AND")) left = MakeBinary("AND", left, Not());
-    return left;
-  }
-  ExprPtr Not() {
-    if (AcceptWord("NOT")) {
-      auto e = std::make_shared<Expr>();
-      e->kind = Expr::kUnary;
-      e->op = "NOT";
-      e->args = {Not()};
-      return e;
+  // The level of the infix operator at the current token, or 0 when there is none.
+  int InfixLevel() const {
+    const Token& t = Peek();
+    if (t.kind == Token::kSymbol) {
+      const std::string& s = t.text;
+      if (s == "=" || s == "<>" || s == "<" || s == ">" || s == "<=" || s == ">=" || s == "!=") return kLevelCompare;
+      if (s == "&") return kLevelConcat;
+      if (s == "+" || s == "-") return kLevelAdd;
+      if (s == "\\") return kLevelIntDiv;
+      if (s == "*" || s == "/") return kLevelMul;
+      if (s == "^") return kLevelPower;
+      return 0;
     }
-    return Comparison();
+    if (t.kind != Token::kWord) return 0;
+    const std::string up = Upper(t.text);
+    if (up == "IMP") return kLevelImp;
+    if (up == "EQV") return kLevelEqv;
+    if (up == "XOR") return kLevelXor;
+    if (up == "OR") return kLevelOr;
+    if (up == "AND") return kLevelAnd;
+    if (up == "LIKE" || up == "IN" || up == "BETWEEN" || up == "IS") return kLevelCompare;
+    if (up == "NOT" && (IsWord("LIKE", 1) || IsWord("IN", 1) || IsWord("BETWEEN", 1))) return kLevelCompare;
+    if (up == "MOD") return kLevelMod;
+    return 0;
   }
-  ExprPtr Comparison() {
-    auto left = Concat();
+
+  // An expression whose operators are all of `level` or higher.
+  ExprPtr Climb(int level) {
+    ExprPtr left = Prefix();
     while (true) {
-      const Token& t = Peek();
-      if (t.kind == Token::kSymbol &&
-          (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" || t.text == "<=" ||
-           t.text == ">=" || t.text == "!=")) {
-        std::string op = Next().text;
-        if (op == "!=") op = "<>";
-        left = MakeBinary(op, left, Concat());
-        continue;
-      }
-      bool negated = false;
-      if (IsWord("NOT") && (IsWord("LIKE", 1) || IsWord("IN", 1) || IsWord("BETWEEN", 1))) {
-        Next();
-        negated = true;
-      }
-      if (AcceptWord("LIKE")) {
-        auto e = std::make_shared<Expr>();
-        e->kind = Expr::kLike;
-        e->negated = negated;
-        e->args = {left, Concat()};
-        left = e;
-        continue;
-      }
-      if (AcceptWord("IN")) {
-        auto e = std::make_shared<Expr>();
-        e->kind = Expr::kIn;
-        e->negated = negated;
-        e->args.push_back(left);
-        ExpectSymbol("(");
-        if (IsWord("SELECT")) Fail("subqueries are not supported");
-        do {
-          e->args.push_back(Expression());
-        } while (AcceptSymbol(","));
-        ExpectSymbol(")");
-        left = e;
-        continue;
-      }
-      if (AcceptWord("BETWEEN")) {
-        auto e = std::make_shared<Expr>();
-        e->kind = Expr::kBetween;
-        e->negated = negated;
-        auto low = Concat();
-        ExpectWord("AND");
-        e->args = {left, low, Concat()};
-        left = e;
-        continue;
-      }
-      if (negated) Fail("expected LIKE, IN or BETWEEN");
-      if (AcceptWord("IS")) {
-        auto e = std::make_shared<Expr>();
-        e->kind = Expr::kIsNull;
-        e->negated = AcceptWord("NOT");
-        ExpectWord("NULL");
-        e->args = {left};
-        left = e;
-        continue;
-      }
-      return left;
+      const int op_level = InfixLevel();
+      if (op_level == 0 || op_level < level) return left;
+      left = Infix(std::move(left), op_level);
     }
   }
-  ExprPtr Concat() {
-    auto left = Additive();
-    while (AcceptSymbol("&")) left = MakeBinary("&", left, Additive());
-    return left;
+
+  ExprPtr Unary(const std::string& op, ExprPtr operand) {
+    auto e = std::make_shared<Expr>();
+    e->kind = Expr::kUnary;
+    e->op = op;
+    e->args = {std::move(operand)};
+    return e;
   }
-  ExprPtr Additive() {
-    auto left = Modulo();
-    while (IsSymbol("+") || IsSymbol("-")) {
-      const std::string op = Next().text;
-      left = MakeBinary(op, left, Modulo());
+
+  ExprPtr Prefix() {
+    if (IsWord("NOT")) {
+      NestingGuard guard(*this);
+      Next();
+      return Unary("NOT", Climb(kLevelCompare));
     }
-    return left;
-  }
-  ExprPtr Modulo() {
-    auto left = IntDiv();
-    while (AcceptWord("MOD")) left = MakeBinary("MOD", left, IntDiv());
-    return left;
-  }
-  ExprPtr IntDiv() {
-    auto left = Multiplicative();
-    while (AcceptSymbol("\\")) left = MakeBinary("\\", left, Multiplicative());
-    return left;
-  }
-  ExprPtr Multiplicative() {
-    auto left = Unary();
-    while (IsSymbol("*") || IsSymbol("/")) {
-      const std::string op = Next().text;
-      left = MakeBinary(op, left, Unary());
-    }
-    return left;
-  }
-  ExprPtr Unary() {
     if (IsSymbol("-") || IsSymbol("+")) {
+      NestingGuard guard(*this);
       const std::string op = Next().text;
-      auto e = std::make_shared<Expr>();
-      e->kind = Expr::kUnary;
-      e->op = op;
-      e->args = {Unary()};
-      return e;
+      return Unary(op, Climb(kLevelPower));
     }
-    return Power();
+    return Primary();
   }
-  ExprPtr Power() {
-    auto left = Primary();
-    while (AcceptSymbol("^")) left = MakeBinary("^", left, Exponent());
-    return left;
-  }
+
   // The right operand of ^ may carry a sign of its own: 2 ^ -1.
   ExprPtr Exponent() {
     if (IsSymbol("-") || IsSymbol("+")) {
+      NestingGuard guard(*this);
       const std::string op = Next().text;
-      auto e = std::make_shared<Expr>();
-      e->kind = Expr::kUnary;
-      e->op = op;
-      e->args = {Exponent()};
-      return e;
+      return Unary(op, Exponent());
     }
     return Primary();
+  }
+
+  // One operator of `level` after `left`, with its right operand.
+  ExprPtr Infix(ExprPtr left, int level) {
+    if (level != kLevelCompare) {
+      std::string op = Upper(Next().text);
+      ExprPtr right = level == kLevelPower ? Exponent() : Climb(level + 1);
+      return MakeBinary(op, std::move(left), std::move(right));
+    }
+    const Token& t = Peek();
+    if (t.kind == Token::kSymbol) {
+      std::string op = Next().text;
+      if (op == "!=") op = "<>";
+      if ((IsWord("ANY") || IsWord("SOME") || IsWord("ALL")) && IsSymbol("(", 1) && IsWord("SELECT", 2)) {
+        auto e = std::make_shared<Expr>();
+        e->kind = Expr::kQuantified;
+        e->op = op;
+        e->text = IsWord("ALL") ? "ALL" : "ANY";
+        Next();
+        e->args = {std::move(left)};
+        e->subquery = Subquery();
+        return e;
+      }
+      return MakeBinary(op, std::move(left), Climb(kLevelConcat));
+    }
+    bool negated = false;
+    if (AcceptWord("NOT")) negated = true;
+    auto e = std::make_shared<Expr>();
+    e->negated = negated;
+    if (AcceptWord("LIKE")) {
+      e->kind = Expr::kLike;
+      e->args = {std::move(left), Climb(kLevelConcat)};
+      return e;
+    }
+    if (AcceptWord("IN")) {
+      e->kind = Expr::kIn;
+      e->args.push_back(std::move(left));
+      if (IsSymbol("(") && IsWord("SELECT", 1)) {
+        e->subquery = Subquery();
+        return e;
+      }
+      NestingGuard guard(*this);
+      ExpectSymbol("(");
+      do {
+        e->args.push_back(Expression());
+      } while (AcceptSymbol(","));
+      ExpectSymbol(")");
+      return e;
+    }
+    if (AcceptWord("BETWEEN")) {
+      e->kind = Expr::kBetween;
+      auto low = Climb(kLevelConcat);
+      ExpectWord("AND");
+      e->args = {std::move(left), std::move(low), Climb(kLevelConcat)};
+      return e;
+    }
+    ExpectWord("IS");
+    e->kind = Expr::kIsNull;
+    e->negated = AcceptWord("NOT");
+    ExpectWord("NULL");
+    e->args = {std::move(left)};
+    return e;
+  }
+
+  // "(SELECT ...)": a subquery in an expression.
+  std::shared_ptr<const Select> Subquery() {
+    NestingGuard guard(*this);
+    ExpectSymbol("(");
+    ExpectWord("SELECT");
+    auto s = std::make_shared<Select>(SelectQuery(nullptr));
+    ExpectSymbol(")");
+    return s;
   }
 
   ExprPtr Primary() {
@@ -385,7 +406,8 @@ class Parser {
           e->integer = std::strtoll(t.text.c_str(), nullptr, 10);
         } else {
           e->kind = Expr::kReal;
-          e->real = std::strtod(t.text.c_str(), nullptr);
+          // from_chars reads '.' as the decimal point whatever the process locale.
+          std::from_chars(t.text.data(), t.text.data() + t.text.size(), e->real);
         }
         return e;
       }
@@ -400,7 +422,7 @@ class Parser {
         e->text = t.text;
         if (!ParseJetDate(t.text, e->real))
           Raise(dao::err::kExpressionSyntax,
-                "Syntax error in the date #" + t.text + "# in " + Quoted(text_) + ".");
+                "Syntax error in the date #" + t.text + "# in " + QuotedText(text_) + ".");
         return e;
       case Token::kGuid:
         Next();
@@ -409,8 +431,13 @@ class Parser {
         return e;
       case Token::kSymbol:
         if (t.text == "(") {
+          if (IsWord("SELECT", 1)) {
+            e->kind = Expr::kSubquery;
+            e->subquery = Subquery();
+            return e;
+          }
+          NestingGuard guard(*this);
           Next();
-          if (IsWord("SELECT")) Fail("subqueries are not supported");
           auto inner = Expression();
           ExpectSymbol(")");
           return inner;
@@ -440,11 +467,18 @@ class Parser {
           e->integer = 0;
           return e;
         }
+        if (up == "EXISTS" && IsSymbol("(", 1) && IsWord("SELECT", 2)) {
+          Next();
+          e->kind = Expr::kExists;
+          e->subquery = Subquery();
+          return e;
+        }
         // LEFT, RIGHT and ASC are keywords, and also functions when a "(" follows.
         const bool string_function =
             (up == "LEFT" || up == "RIGHT" || up == "LEFT$" || up == "RIGHT$" || up == "ASC") && IsSymbol("(", 1);
         if (IsReserved(up) && !string_function) Fail("unexpected " + t.text);
         if (IsSymbol("(", 1)) {
+          NestingGuard guard(*this);
           Next();
           Next();
           e->kind = Expr::kCall;
@@ -512,8 +546,10 @@ class Parser {
     }
     if (IsWord("SELECT")) {
       Next();
-      st.kind = JetStatement::kSelect;
-      st.select = SelectBody();
+      std::string into;
+      st.select = SelectQuery(&into);
+      st.kind = into.empty() ? JetStatement::kSelect : JetStatement::kSelectInto;
+      st.table = into;
     } else if (AcceptWord("INSERT")) {
       ParseInsert(st);
     } else if (AcceptWord("UPDATE")) {
@@ -528,13 +564,13 @@ class Parser {
       ParseAlter(st);
     } else {
       Raise(3129, "Invalid SQL statement; expected DELETE, INSERT, PROCEDURE, SELECT, UPDATE, "
-                  "CREATE, DROP or ALTER: " + Quoted(text_) + ".");
+                  "CREATE, DROP or ALTER: " + QuotedText(text_) + ".");
     }
     AcceptSymbol(";");
     if (!AtEnd())
       Raise(dao::err::kSyntaxInQuery,
             "Characters found after the end of the SQL statement: " +
-                Quoted(text_.substr(Peek().pos)) + ".");
+                QuotedText(text_.substr(Peek().pos)) + ".");
     return st;
   }
 
@@ -545,15 +581,40 @@ class Parser {
     Fail("expected a parameter name");
   }
 
-  Select SelectBody() {
+  // A select after its SELECT keyword: the select proper, further selects joined by UNION, and
+  // the ORDER BY of the whole. `into` receives the table of SELECT ... INTO; null where INTO is
+  // not allowed (subqueries, INSERT ... SELECT).
+  Select SelectQuery(std::string* into) {
+    Select s = SelectCore(into);
+    while (AcceptWord("UNION")) {
+      Select::UnionPart part;
+      part.all = AcceptWord("ALL");
+      const bool parenthesized = AcceptSymbol("(");
+      ExpectWord("SELECT");
+      part.select = std::make_shared<Select>(SelectCore(nullptr));
+      if (parenthesized) ExpectSymbol(")");
+      s.unions.push_back(std::move(part));
+    }
+    if (AcceptWord("ORDER")) {
+      ExpectWord("BY");
+      s.order_by = OrderItems();
+    }
+    return s;
+  }
+
+  Select SelectCore(std::string* into) {
     Select s;
     if (AcceptWord("DISTINCT")) s.distinct = true;
     else AcceptWord("DISTINCTROW") || AcceptWord("ALL");
     if (AcceptWord("TOP")) {
       const Token n = Next();
-      if (n.kind != Token::kNumber) Fail("expected a number after TOP");
+      if (n.kind != Token::kNumber || n.text.find_first_of(".eE") != std::string::npos)
+        Fail("expected a whole number after TOP");
       s.top = std::strtoll(n.text.c_str(), nullptr, 10);
-      if (AcceptWord("PERCENT")) s.top_percent = true;
+      if (AcceptWord("PERCENT")) {
+        s.top_percent = true;
+        if (s.top > 100) Fail("TOP ... PERCENT takes at most 100");
+      }
     }
     do {
       SelectItem item;
@@ -574,7 +635,12 @@ class Parser {
       else if (!item.star && AtName() && !IsWord("FROM")) item.alias = Name("an alias");
       s.items.push_back(item);
     } while (AcceptSymbol(","));
-    if (AcceptWord("INTO")) Fail("SELECT ... INTO is not supported");
+    if (IsWord("INTO")) {
+      if (into == nullptr) Fail("INTO is only allowed in the outermost SELECT");
+      Next();
+      *into = Name("a table name");
+      if (IsWord("IN")) Fail("SELECT ... INTO another database is not supported");
+    }
     if (AcceptWord("FROM")) {
       do {
         s.from.push_back(FromEntry());
@@ -588,10 +654,6 @@ class Parser {
       } while (AcceptSymbol(","));
     }
     if (AcceptWord("HAVING")) s.having = Expression();
-    if (AcceptWord("ORDER")) {
-      ExpectWord("BY");
-      s.order_by = OrderItems();
-    }
     return s;
   }
 
@@ -632,6 +694,7 @@ class Parser {
       else if (AcceptWord("LEFT")) { j.kind = Join::kLeft; AcceptWord("OUTER"); }
       else if (AcceptWord("RIGHT")) { j.kind = Join::kRight; AcceptWord("OUTER"); }
       else if (open > 0 && AcceptSymbol(")")) { --open; continue; }
+      else if (IsWord("JOIN")) Fail("JOIN needs INNER, LEFT or RIGHT before it", dao::err::kSyntaxInFrom);
       else break;
       ExpectWord("JOIN");
       while (AcceptSymbol("(")) ++open;
@@ -666,7 +729,7 @@ class Parser {
       } while (AcceptSymbol(","));
     } else if (AcceptWord("SELECT")) {
       st.insert_select = true;
-      st.select = SelectBody();
+      st.select = SelectQuery(nullptr);
     } else {
       Fail("expected VALUES or SELECT");
     }
@@ -715,7 +778,7 @@ class Parser {
     if (type.kind != Token::kWord)
       Fail("expected a data type for " + c.name, dao::err::kSyntaxInStatement);
     c.type = JetTypeCode(type.text, c.counter);
-    if (c.type == 0) Raise(dao::err::kSyntaxInStatement, "Syntax error in field definition: unknown data type " + Quoted(type.text) + " in " + Quoted(text_) + ".");
+    if (c.type == 0) Raise(dao::err::kSyntaxInStatement, "Syntax error in field definition: unknown data type " + Quoted(type.text) + " in " + QuotedText(text_) + ".");
     if (Upper(type.text) == "TEXT" || Upper(type.text) == "VARCHAR" || Upper(type.text) == "CHAR")
       c.size = 255;
     if (AcceptSymbol("(")) {
@@ -877,6 +940,7 @@ class Parser {
   int error_;
   std::vector<Token> tokens_;
   size_t pos_ = 0;
+  int nesting_ = 0;
 };
 
 int ReadNumber(const std::string& s, size_t& i) {
@@ -889,6 +953,29 @@ int ReadNumber(const std::string& s, size_t& i) {
 }
 
 }  // namespace
+
+std::string QuotedText(const std::string& text) {
+  constexpr size_t kShownBytes = 200;
+  if (text.size() <= kShownBytes) return Quoted(text);
+  size_t cut = kShownBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return Quoted(text.substr(0, cut) + "...");
+}
+
+Expr::~Expr() {
+  std::vector<ExprPtr> pending = std::move(args);
+  while (!pending.empty()) {
+    ExprPtr e = std::move(pending.back());
+    pending.pop_back();
+    if (e.use_count() == 1) {
+      // The last owner: take its children over before it goes, so that its own destructor
+      // finds nothing to release.
+      auto& children = const_cast<Expr&>(*e).args;
+      for (auto& c : children) pending.push_back(std::move(c));
+      children.clear();
+    }
+  }
+}
 
 bool ParseJetDate(const std::string& body_in, double& result) {
   const std::string body = framework::Trim(body_in);

@@ -1,7 +1,8 @@
 // Translation of parsed Jet SQL into SQLite SQL. Names are resolved against the catalog (and a
 // recordset's fields); every literal and parameter becomes a bound value, so no text of the
 // user ever reaches SQLite unparsed. Unknown names are parameters in queries and 3070 errors in
-// criteria.
+// criteria. Chains of operators are translated without recursing per term, AND, OR and & into
+// balanced groups, so that long criteria stay within SQLite's limits on nesting.
 #pragma once
 
 #include <string>
@@ -37,7 +38,8 @@ struct OutField {
   std::string default_value;
   std::string table;   // base table of a plain column
   std::string column;  // base column, empty for expressions
-  std::string sql;     // the value as SQLite SQL (raw storage for plain columns)
+  std::string sql;     // the value as SQLite SQL (as stored for plain columns, a Null Yes/No as No)
+  std::vector<Slot> slots;  // the values bound to the "?" marks in `sql`
   bool updatable = false;
   std::vector<PropertyValue> properties;
 };
@@ -56,6 +58,7 @@ struct SelectPlan {
   std::string limit_sql;   // " LIMIT n" or empty
   std::vector<Slot> select_slots, from_slots, where_slots, tail_slots, order_slots;
   std::vector<ParamInfo> parameters;
+  bool distinct = false;  // select_sql begins with DISTINCT
 };
 
 // A recordset's source: the select, and the criteria and order of recordsets opened from it.
@@ -87,6 +90,14 @@ struct ActionPlan {
   std::vector<ParamInfo> parameters;
 };
 ActionPlan PlanAction(const Catalog& catalog, const JetStatement& statement);
+
+// A make-table query (SELECT ... INTO): the new table, with the DAO types of the selected
+// fields, and the INSERT that fills it once it exists.
+struct MakeTablePlan {
+  TableInfo table;
+  ActionPlan insert;
+};
+MakeTablePlan PlanMakeTable(const Catalog& catalog, const JetStatement& statement);
 
 // The parameters a statement needs (declared ones first, then implied ones in order).
 std::vector<ParamInfo> StatementParameters(const Catalog& catalog, const JetStatement& statement);

@@ -1,5 +1,6 @@
 #include "engine/values.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -110,19 +111,42 @@ bool ParseGuid(const std::string& text_in, std::string& bytes) {
 }
 
 std::string InvariantNumber(double value) {
+  // std::to_chars and std::from_chars, unlike printf and strtod, never take the decimal point
+  // from the process locale.
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Inf" : "Inf";
+  char buf[64];
   if (value == std::floor(value) && std::fabs(value) < 1e15) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.0f", value);
-    return std::strcmp(buf, "-0") == 0 ? "0" : buf;
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 0);
+    const std::string out(buf, r.ptr);
+    return out == "-0" ? "0" : out;
   }
-  char buf[40];
+  std::string out;
   for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buf, sizeof buf, "%.*g", precision, value);
-    if (std::strtod(buf, nullptr) == value) break;
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, precision);
+    out.assign(buf, r.ptr);
+    double back = 0;
+    std::from_chars(out.data(), out.data() + out.size(), back);
+    if (back == value) break;
   }
-  return buf;
+  return out;
+}
+
+bool ParseInvariantNumber(const std::string& text, double& result) {
+  size_t b = 0, e = text.size();
+  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
+  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
+  bool negative = false;
+  if (b < e && (text[b] == '+' || text[b] == '-')) negative = text[b++] == '-';
+  // from_chars takes no sign of its own here, no "inf", "nan" or hexadecimal.
+  if (b == e || !(std::isdigit(static_cast<unsigned char>(text[b])) || text[b] == '.')) return false;
+  for (size_t k = b; k < e; ++k)
+    if (std::isalpha(static_cast<unsigned char>(text[k])) && text[k] != 'e' && text[k] != 'E') return false;
+  double value = 0;
+  const auto r = std::from_chars(text.data() + b, text.data() + e, value, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != text.data() + e) return false;
+  result = negative ? -value : value;
+  return true;
 }
 
 size_t Utf8Length(const std::string& text) {
@@ -253,7 +277,8 @@ int64_t ToInteger(const Variant& value, int64_t low, int64_t high, int type,
 
 Cell VariantToCell(int type, int32_t size, const Variant& value, const std::string& field) {
   using framework::VarType;
-  if (value.IsClear()) return Cell();
+  // A Yes/No field is never Null: without a value it is No.
+  if (value.IsClear()) return type == dbBoolean ? Cell::Int(0) : Cell();
   if (value.IsArray()) ConversionFailed(value, type, field);
   switch (type) {
     case dbBoolean: {

@@ -28,8 +28,9 @@ const char* TypeName(int type);
 
 // The DAO value of a stored cell of a field of `type`. GUIDs read as "{guid {...}}".
 Variant CellToVariant(int type, const Cell& cell);
-// The cell stored for `value` in a field of `type` and `size`. Raises 3421 when the value cannot
-// be converted and 3163 when a text is longer than `size`; `field` names the field for messages.
+// The cell stored for `value` in a field of `type` and `size` (Null and Empty are No for a Yes/No
+// field). Raises 3421 when the value cannot be converted and 3163 when a text is longer than
+// `size`; `field` names the field for messages.
 Cell VariantToCell(int type, int32_t size, const Variant& value, const std::string& field);
 // A cell for a value of no declared type (implied parameters, expression results).
 Cell NaturalCell(const Variant& value);
@@ -40,8 +41,12 @@ Variant NaturalVariant(const Cell& cell);
 std::string GuidText(const std::string& bytes);
 // Parses "{guid {...}}", "{...}" or the bare 36 characters into 16 bytes.
 bool ParseGuid(const std::string& text, std::string& bytes);
-// Shortest text that reads back exactly, with '.' as decimal point; integral values without ".0".
+// Shortest text that reads back exactly, with '.' as decimal point whatever the process locale;
+// integral values without ".0".
 std::string InvariantNumber(double value);
+// Reads a whole text as a number written with '.' as decimal point whatever the process locale:
+// blanks around it, an optional sign, digits with an optional fraction, an optional exponent.
+bool ParseInvariantNumber(const std::string& text, double& result);
 // Number of characters (code points) of UTF-8 text.
 size_t Utf8Length(const std::string& text);
 
