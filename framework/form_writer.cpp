@@ -52,9 +52,10 @@ std::string FormatFloat(double d) {
   return s;
 }
 
-// Appends the value to `out`. Nested lists and collections append in place, so the text costs
-// time in proportion to its length, however deep it nests.
-void AppendValue(const TFormValue& v, int indent, std::string& out) {
+// Appends the value to `out`, indented by `indent` levels; `depth` is the nesting of the block
+// that holds it, as the reader counts nesting (blocks, lists, collections; not items). Nested
+// lists and collections append in place, so the text costs time in proportion to its length.
+void AppendValue(const TFormValue& v, int indent, int depth, std::string& out) {
   auto new_line = [&](int level) {
     out += '\n';
     out.append(static_cast<size_t>(level) * 2, ' ');
@@ -71,17 +72,17 @@ void AppendValue(const TFormValue& v, int indent, std::string& out) {
       return;
     }
     case TFormValue::Kind::List: {
-      CheckNesting(indent + 1);
+      CheckNesting(depth + 1);
       out += '(';
       for (const TFormValue& item : v.AsList()) {
         new_line(indent + 1);
-        AppendValue(item, indent + 1, out);
+        AppendValue(item, indent + 1, depth + 1, out);
       }
       out += ')';
       return;
     }
     case TFormValue::Kind::Collection: {
-      CheckNesting(indent + 1);
+      CheckNesting(depth + 1);
       out += '<';
       for (const TFormItem& item : v.AsCollection()) {
         new_line(indent + 1);
@@ -89,7 +90,7 @@ void AppendValue(const TFormValue& v, int indent, std::string& out) {
         for (const auto& [name, value] : item) {
           new_line(indent + 2);
           out += name + " = ";
-          AppendValue(value, indent + 2, out);
+          AppendValue(value, indent + 2, depth + 1, out);
         }
         new_line(indent + 1);
         out += "end";
@@ -120,7 +121,7 @@ void WriteObject(const TComponent& c, int indent, std::string& out) {
     if (!p->get) continue;
     if (p->stored && !p->stored(c)) continue;
     out += Indent(indent + 1) + p->name + " = ";
-    AppendValue(p->get(c), indent + 1, out);
+    AppendValue(p->get(c), indent + 1, indent + 1, out);
     out += '\n';
   }
   for (int i = 0; i < c.ComponentCount(); ++i) {
@@ -135,7 +136,7 @@ void WriteObject(const TComponent& c, int indent, std::string& out) {
 
 std::string FormatFormValue(const TFormValue& value, int indent) {
   std::string out;
-  AppendValue(value, indent, out);
+  AppendValue(value, indent, indent, out);
   return out;
 }
 

@@ -15,7 +15,9 @@ namespace framework {
 std::string WriteComponentText(const TComponent& root);
 
 // One value as it appears after "Name = " at the given indentation (lists, collections and
-// long binary data span lines).
+// long binary data span lines), as the value of a property of a block nested `indent` levels
+// deep. Raises EComponentError for a value the reader could not read back (nested deeper than
+// kMaxFormNesting, a float that is not finite).
 std::string FormatFormValue(const TFormValue& value, int indent);
 
 }  // namespace framework

@@ -277,6 +277,11 @@ TEST_F(FormStream, NestingIsLimitedWithAClearErrorInsteadOfExhaustingTheStack) {
   const std::string text = "object X: TBox\n  P = " + FormatFormValue(deepest, 1) + "\nend";
   EXPECT_EQ(deepest, ParseFormText(text).properties[0].value);
   EXPECT_THROW(FormatFormValue(NestedList(kMaxFormNesting), 1), EComponentError);
+  // Collections count one level each, as the reader counts them.
+  TFormValue collections = TFormValue::Integer(1);
+  for (int i = 0; i < kMaxFormNesting - 1; ++i) collections = TFormValue::Collection({{{"P", collections}}});
+  const std::string text2 = "object X: TBox\n  P = " + FormatFormValue(collections, 1) + "\nend";
+  EXPECT_EQ(collections, ParseFormText(text2).properties[0].value);
   std::string too_deep = "object X: TBox\n  P = ";
   for (int i = 0; i < kMaxFormNesting; ++i) too_deep += "(";
   EXPECT_THROW(ParseFormText(too_deep + "1" + std::string(kMaxFormNesting, ')') + "\nend"),
