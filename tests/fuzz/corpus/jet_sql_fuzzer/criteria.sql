@@ -1,0 +1,1 @@
+[Personalnr] = 1001 AND Mitarbeiter LIKE "*er" OR Geburtsdatum < #2/3/1944#

@@ -1,0 +1,1 @@
+INSERT INTO Geburtstag (Mitarbeiter, Personalnr) VALUES ("O''Neil ""x""", -5)

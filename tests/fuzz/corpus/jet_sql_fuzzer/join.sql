@@ -1,0 +1,1 @@
+SELECT TOP 5 PERCENT g.*, a.Name FROM Geburtstag AS g LEFT JOIN Abteilung AS a ON g.Personalnr = a.Leiter WHERE g.Mitarbeiter LIKE "M*[a-z]?#" AND NOT g.Telefon IS NULL AND g.Geburtsdatum BETWEEN #01/01/1950# AND #12/31/1990# GROUP BY a.Name HAVING COUNT(*) > 1

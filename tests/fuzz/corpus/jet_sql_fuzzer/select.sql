@@ -1,0 +1,1 @@
+SELECT Mitarbeiter, Geburtsdatum FROM Geburtstag WHERE Personalnr = 1001 ORDER BY Mitarbeiter

@@ -1,0 +1,1 @@
+Mitarbeiter DESC, Personalnr

@@ -1,0 +1,1 @@
+PARAMETERS [Nr] LONG; UPDATE Geburtstag SET Telefon = UCASE(Telefon) & "-" & [Nr] WHERE Personalnr IN (SELECT Leiter FROM Abteilung) OR ID > ((1 + 2) * 3);
