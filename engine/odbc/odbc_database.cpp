@@ -34,6 +34,23 @@ std::unique_ptr<Statement> OdbcCore::NewStatement(int32_t timeout) {
   return st;
 }
 
+std::shared_ptr<Statement> OdbcCore::Prepared(const std::string& sql, int32_t timeout) {
+  CheckOpen();
+  auto found = prepared.find(sql);
+  if (found != prepared.end()) {
+    found->second->CloseCursor();
+    found->second->SetTimeout(timeout >= 0 ? timeout : query_timeout);
+    return found->second;
+  }
+  // Texts vary only with the shape of criteria; a run of odd ones must not grow the cache.
+  // Callers hold what they were given, so dropping the cache frees nothing in use.
+  if (prepared.size() >= 128) prepared.clear();
+  std::shared_ptr<Statement> st = NewStatement(timeout);
+  st->Prepare(sql);
+  prepared.emplace(sql, st);
+  return st;
+}
+
 bool OdbcCore::sqlite() const {
   return framework::LowerCase(connection->dbms_name()).find("sqlite") != std::string::npos;
 }
@@ -231,6 +248,7 @@ class OdbcDatabase : public dao::Database {
       if (auto rs = w.lock())
         if (!rs->is_closed()) rs->Close();
     core_->recordsets.clear();
+    core_->prepared.clear();
     core_->closed = true;
     core_->catalog.reset();
     core_->connection.reset();  // rolls back what a transaction left open

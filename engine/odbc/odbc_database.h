@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dao/dao_interfaces.h"
@@ -41,6 +42,7 @@ struct OdbcCore {
   std::unique_ptr<Catalog> catalog;
   std::vector<std::shared_ptr<StoredQuery>> queries;
   std::vector<std::weak_ptr<OdbcRecordset>> recordsets;
+  std::unordered_map<std::string, std::shared_ptr<Statement>> prepared;
 
   // 3420 when the database has been closed.
   void CheckOpen() const;
@@ -48,6 +50,10 @@ struct OdbcCore {
   void CheckWritable() const;
   // A statement with the database's QueryTimeout (or `timeout` when given).
   std::unique_ptr<Statement> NewStatement(int32_t timeout = -1);
+  // The statement of `sql`, prepared once and kept for the connection, so that what runs per
+  // record is bound and executed without being parsed again. It must be used up (its result
+  // read or closed) before the same text is asked for again.
+  std::shared_ptr<Statement> Prepared(const std::string& sql, int32_t timeout = -1);
   // The server takes INSERT ... RETURNING (and the driver hands the row out).
   bool returning() const;
   // SQLite, whose rows have a rowid that last_insert_rowid() names.

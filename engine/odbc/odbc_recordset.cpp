@@ -244,8 +244,7 @@ void OdbcRecordset::Build() {
   std::vector<int64_t> ids(count);
   for (size_t k = 0; k < count; ++k) ids[k] = static_cast<int64_t>(k);
   s.keyset = std::make_shared<Keyset>(std::move(ids));
-  window_changes_ = -1;
-  window_entries_.clear();
+  s.cache = std::make_shared<OdbcSource::RowCache>();
   last_read_entry_ = -1;
   current_entry_ = -1;
 }
@@ -420,7 +419,7 @@ void OdbcRecordset::Move(int32_t rows, const Variant& start) {
   if (rows == 0) {
     // Re-read the current record.
     GoTo(from);
-    window_changes_ = -1;
+    Cache().erase(from);
     current_entry_ = -1;
     if (!k.IsLive(from)) Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + ".");
     CurrentRow();
@@ -684,57 +683,76 @@ SqlPiece OdbcRecordset::KeyCondition(const std::vector<Cell>& key, const std::st
   return out;
 }
 
+namespace {
+constexpr size_t kMaxCachedRows = 4096;
+}  // namespace
+
+std::unordered_map<int32_t, std::vector<Cell>>& OdbcRecordset::Cache() {
+  OdbcSource::RowCache& c = *source_->cache;
+  if (c.stamp != source_->db->changes) {
+    c.rows.clear();
+    c.stamp = source_->db->changes;
+  }
+  return c.rows;
+}
+
+void OdbcRecordset::MakeRoom(size_t count) {
+  auto& rows = Cache();
+  if (rows.size() + count > kMaxCachedRows) rows.clear();
+}
+
+void OdbcRecordset::CacheRow(int32_t entry, std::vector<Cell> row) { Cache()[entry] = std::move(row); }
+
+void OdbcRecordset::AfterOwnChange(int64_t changes_before) {
+  OdbcSource::RowCache& c = *source_->cache;
+  if (c.stamp == changes_before) c.stamp = source_->db->changes;
+  else c.rows.clear();
+  current_entry_ = -1;
+}
+
 void OdbcRecordset::ReadWindow() {
   OdbcSource& s = *source_;
   const Keyset& k = *s.keyset;
   // A walk from the record read last to the next one doubles the window.
   window_size_ = (last_read_entry_ >= 0 && k.Next(last_read_entry_) == cur_) ? std::min(kMaxWindow, window_size_ * 2) : 1;
-  window_entries_.clear();
-  for (int32_t e = cur_; e >= 0 && window_entries_.size() < window_size_; e = k.Next(e)) window_entries_.push_back(e);
-  const size_t n = window_entries_.size();
+  std::vector<int32_t> entries;
+  for (int32_t e = cur_; e >= 0 && entries.size() < window_size_; e = k.Next(e)) entries.push_back(e);
+  const size_t n = entries.size();
   // Statements for 1, 8 and 64 keys; a smaller window repeats its last key.
   const size_t slots = n <= 1 ? 1 : n <= 8 ? 8 : kMaxWindow;
-  auto& reader = (*s.readers)[slots];
   const std::string alias = s.sql.scope.front().sql_alias;
   const Connection& c = *s.db->connection;
-  if (!reader) {
-    std::string sql = "SELECT " + s.sql.select_list.sql + ", " + KeyList(s, alias) + s.sql.from.sql + " WHERE ";
-    if (s.key_columns.size() == 1) {
-      sql += alias + "." + c.Quote(s.key_columns.front()->name) + " IN (";
-      for (size_t i = 0; i < slots; ++i) sql += i ? ", ?" : "?";
+  std::string sql = "SELECT " + s.sql.select_list.sql + ", " + KeyList(s, alias) + s.sql.from.sql + " WHERE ";
+  if (s.key_columns.size() == 1) {
+    sql += alias + "." + c.Quote(s.key_columns.front()->name) + " IN (";
+    for (size_t i = 0; i < slots; ++i) sql += i ? ", ?" : "?";
+    sql += ")";
+  } else {
+    for (size_t i = 0; i < slots; ++i) {
+      sql += i ? " OR (" : "(";
+      for (size_t j = 0; j < s.key_columns.size(); ++j)
+        sql += (j ? " AND " : "") + alias + "." + c.Quote(s.key_columns[j]->name) + " = ?";
       sql += ")";
-    } else {
-      for (size_t i = 0; i < slots; ++i) {
-        sql += i ? " OR (" : "(";
-        for (size_t j = 0; j < s.key_columns.size(); ++j)
-          sql += (j ? " AND " : "") + alias + "." + c.Quote(s.key_columns[j]->name) + " = ?";
-        sql += ")";
-      }
     }
-    reader = s.db->NewStatement(s.timeout);
-    reader->Prepare(sql);
   }
   std::vector<Param> params = s.sql.select_list.params;
   params.insert(params.end(), s.sql.from.params.begin(), s.sql.from.params.end());
   for (size_t i = 0; i < slots; ++i) {
-    const auto& key = s.keys[static_cast<size_t>(k.RowId(window_entries_[std::min(i, n - 1)]))];
+    const auto& key = s.keys[static_cast<size_t>(k.RowId(entries[std::min(i, n - 1)]))];
     for (size_t j = 0; j < s.key_columns.size(); ++j) params.push_back(Param{key[j], s.key_columns[j]->dao_type});
   }
+  auto reader = s.db->Prepared(sql, s.timeout);
   reader->Execute(params);
-  window_rows_.assign(n, {});
-  window_present_.assign(n, false);
-  std::unordered_map<std::string, size_t> wanted;
-  for (size_t i = 0; i < n; ++i) wanted.emplace(OdbcSource::KeyText(s.keys[static_cast<size_t>(k.RowId(window_entries_[i]))]), i);
+  std::unordered_map<std::string, int32_t> wanted;
+  for (int32_t e : entries) wanted.emplace(OdbcSource::KeyText(s.keys[static_cast<size_t>(k.RowId(e))]), e);
   const int key_first = static_cast<int>(s.fields.size());
+  MakeRoom(n);
   while (reader->Fetch()) {
     std::vector<Cell> row = ReadRow(*reader, s.fields);
     const auto it = wanted.find(OdbcSource::KeyText(ReadKey(*reader, s.key_columns, key_first)));
-    if (it == wanted.end()) continue;
-    window_rows_[it->second] = std::move(row);
-    window_present_[it->second] = true;
+    if (it != wanted.end()) CacheRow(it->second, std::move(row));
   }
   reader->CloseCursor();
-  window_changes_ = s.db->changes;
 }
 
 const std::vector<Cell>& OdbcRecordset::CurrentRow() {
@@ -745,24 +763,22 @@ const std::vector<Cell>& OdbcRecordset::CurrentRow() {
   if (cur_ >= k.Size() || !k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   if (!s.keyed) return s.rows[static_cast<size_t>(k.RowId(cur_))];
-  const bool window_valid = window_changes_ == s.db->changes;
-  if (window_valid && current_entry_ == cur_) return current_row_;
-  size_t slot = window_entries_.size();
-  if (window_valid) {
-    const auto it = std::lower_bound(window_entries_.begin(), window_entries_.end(), cur_);
-    if (it != window_entries_.end() && *it == cur_) slot = static_cast<size_t>(it - window_entries_.begin());
-  }
-  if (slot == window_entries_.size()) {
+  if (current_entry_ == cur_ && current_stamp_ == s.db->changes && s.cache->stamp == s.db->changes)
+    return current_row_;
+  auto& rows = Cache();
+  auto it = rows.find(cur_);
+  if (it == rows.end()) {
     ReadWindow();
-    slot = 0;
+    it = Cache().find(cur_);
   }
   last_read_entry_ = cur_;
-  if (!window_present_[slot]) {
+  if (it == Cache().end()) {
     current_entry_ = -1;
     Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");
   }
-  current_row_ = window_rows_[slot];
+  current_row_ = it->second;
   current_entry_ = cur_;
+  current_stamp_ = s.db->changes;
   return current_row_;
 }
 
@@ -771,9 +787,11 @@ bool OdbcRecordset::RowExists(const std::vector<Cell>& key) {
   const std::string table = s.db->catalog->SqlName(*s.sql.scope.front().table);
   SqlPiece sql{"SELECT 1 FROM " + table + " WHERE ", {}};
   sql.Append(KeyCondition(key, table));
-  auto st = s.db->NewStatement(s.timeout);
-  st->Run(sql.sql, sql.params);
-  return st->Fetch();
+  auto st = s.db->Prepared(sql.sql, s.timeout);
+  st->Execute(sql.params);
+  const bool found = st->Fetch();
+  st->CloseCursor();
+  return found;
 }
 
 Variant OdbcRecordset::FieldValue(int index) {
@@ -820,9 +838,8 @@ void OdbcRecordset::Edit() {
   CheckCurrent();
   if (!source_->keyset->IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
-  // The edit starts from the record as it is now.
-  window_changes_ = -1;
-  current_entry_ = -1;
+  // The edit starts from the record as this set last read it; Update checks that the server
+  // still holds those values in the columns it changes.
   edit_original_ = CurrentRow();
   edit_mode_ = dbEditInProgress;
   edit_entry_ = cur_;
@@ -838,7 +855,7 @@ void OdbcRecordset::Update(const Variant&, const Variant&) {
   OdbcCore& db = *s.db;
   const Connection& c = *db.connection;
   const std::string table = db.catalog->SqlName(*s.sql.scope.front().table);
-  auto st = db.NewStatement(s.timeout);
+  const int64_t changes_before = db.changes;
   if (edit_mode_ == dbEditInProgress) {
     const size_t entry_key = static_cast<size_t>(s.keyset->RowId(edit_entry_));
     std::vector<Cell> key = s.keys[entry_key];
@@ -874,9 +891,13 @@ void OdbcRecordset::Update(const Variant&, const Variant&) {
       sql.sql += " WHERE ";
       sql.Append(KeyCondition(key, table));
       sql.Append(check);
-      st->Run(sql.sql, sql.params);
+      auto st = db.Prepared(sql.sql, s.timeout);
+      st->Execute(sql.params);
       ++db.changes;
-      if (st->RowCount() == 0) {
+      const int64_t changed = st->RowCount();
+      if (changed == 0) {
+        AfterOwnChange(changes_before);
+        Cache().erase(edit_entry_);
         if (!RowExists(key))
           Raise(err::kRecordDeleted, "Record is deleted: another user deleted the record of " + Quoted(Name()) +
                                          " that was being edited; the change was not saved.");
@@ -896,6 +917,13 @@ void OdbcRecordset::Update(const Variant&, const Variant&) {
         s.keys[entry_key] = key;
         s.key_map[OdbcSource::KeyText(key)] = edit_entry_;
       }
+      // The row now holds what was read with what was written over it.
+      std::vector<Cell> row = edit_original_;
+      for (size_t k = 0; k < s.fields.size(); ++k)
+        if (edit_set_[k]) row[k] = edit_values_[k];
+      AfterOwnChange(changes_before);
+      MakeRoom(1);
+      CacheRow(edit_entry_, std::move(row));
     }
     last_modified_ = edit_entry_;
   } else {
@@ -917,31 +945,53 @@ void OdbcRecordset::Update(const Variant&, const Variant&) {
     std::string sql = columns.empty() ? "INSERT INTO " + table + " DEFAULT VALUES"
                                       : "INSERT INTO " + table + " (" + columns + ") VALUES (" + marks + ")";
     const bool all_known = std::all_of(key_known.begin(), key_known.end(), [](bool b) { return b; });
-    const bool returning = !all_known && db.returning();
+    // Where the server returns the new row, it is read back whole (serial numbers, defaults),
+    // so that the new record need not be read again when it becomes current.
+    const bool returning = db.returning();
+    const bool plain = std::all_of(s.fields.begin(), s.fields.end(), [](const FieldInfo& f) { return !f.column.empty(); });
+    const bool whole_row = returning && plain;
     if (returning) {
       sql += " RETURNING " + KeyList(s, "");
+      if (whole_row)
+        for (const FieldInfo& f : s.fields) sql += ", " + c.Quote(f.column);
     }
-    st->Run(sql, params);
+    auto st = db.Prepared(sql, s.timeout);
+    st->Execute(params);
     ++db.changes;
+    std::vector<Cell> row;
+    bool have_row = false;
     if (returning) {
-      if (st->Fetch()) key = ReadKey(*st, s.key_columns, 0);
+      if (st->Fetch()) {
+        key = ReadKey(*st, s.key_columns, 0);
+        if (whole_row) {
+          row = ReadRow(*st, s.fields, static_cast<int>(s.key_columns.size()));
+          have_row = true;
+        }
+      }
       st->CloseCursor();
     } else if (!all_known && db.sqlite()) {
-      st->Run("SELECT " + KeyList(s, "") + " FROM " + table + " WHERE rowid = last_insert_rowid()");
-      if (st->Fetch()) key = ReadKey(*st, s.key_columns, 0);
-      st->CloseCursor();
+      auto read = db.Prepared("SELECT " + KeyList(s, "") + " FROM " + table + " WHERE rowid = last_insert_rowid()");
+      read->Execute();
+      if (read->Fetch()) key = ReadKey(*read, s.key_columns, 0);
+      read->CloseCursor();
     } else if (!all_known) {
       // A server without RETURNING: the key it made is the greatest one.
       if (s.key_columns.size() != 1)
         Raise(err::kODBCCallFailed, "ODBC--call failed. The key of the new record of " + Quoted(Name()) +
                                         " cannot be read back from this server.");
-      st->Run("SELECT MAX(" + c.Quote(s.key_columns.front()->name) + ") FROM " + table);
-      if (st->Fetch()) key = ReadKey(*st, s.key_columns, 0);
-      st->CloseCursor();
+      auto read = db.Prepared("SELECT MAX(" + c.Quote(s.key_columns.front()->name) + ") FROM " + table);
+      read->Execute();
+      if (read->Fetch()) key = ReadKey(*read, s.key_columns, 0);
+      read->CloseCursor();
     }
     s.keys.push_back(key);
     const int32_t entry = s.keyset->Append(static_cast<int64_t>(s.keys.size() - 1));
     s.key_map[OdbcSource::KeyText(key)] = entry;
+    AfterOwnChange(changes_before);
+    if (have_row) {
+      MakeRoom(1);
+      CacheRow(entry, std::move(row));
+    }
     last_modified_ = entry;
     if (s.keyset->LiveCount() == 1 && bof_ && eof_) eof_ = false;  // no longer empty; still before the record
   }
@@ -967,12 +1017,13 @@ void OdbcRecordset::Delete() {
   const std::string table = s.db->catalog->SqlName(*s.sql.scope.front().table);
   SqlPiece sql{"DELETE FROM " + table + " WHERE ", {}};
   sql.Append(KeyCondition(s.keys[static_cast<size_t>(s.keyset->RowId(cur_))], table));
-  auto st = s.db->NewStatement(s.timeout);
-  st->Run(sql.sql, sql.params);
-  ++s.db->changes;
+  auto st = s.db->Prepared(sql.sql, s.timeout);
+  st->Execute(sql.params);
+  const int64_t changes_before = s.db->changes++;
   const int64_t changed = st->RowCount();
+  AfterOwnChange(changes_before);
+  Cache().erase(cur_);
   s.keyset->Kill(cur_);
-  current_entry_ = -1;
   if (changed == 0)
     Raise(err::kRecordDeleted, "Record is deleted: another user already deleted the current record of " +
                                    Quoted(Name()) + ".");
@@ -1000,15 +1051,21 @@ void OdbcRecordset::Find(const std::string& criteria, int direction) {
     Translator tr(*s.db->connection, *s.db->catalog);
     const SqlPiece where = tr.Criteria(s.sql, e);
     const std::string alias = s.sql.scope.front().sql_alias;
-    SqlPiece sql{"SELECT " + KeyList(s, alias), {}};
+    // The rows come along, so that the record found need not be read again; a few are kept.
+    SqlPiece sql{"SELECT " + KeyList(s, alias) + ", ", s.sql.select_list.params};
+    sql.sql += s.sql.select_list.sql;
     sql.Append(s.sql.from);
     sql.sql += " WHERE ";
     sql.Append(where);
-    auto st = s.db->NewStatement(s.timeout);
-    st->Run(sql.sql, sql.params);
+    auto st = s.db->Prepared(sql.sql, s.timeout);
+    st->Execute(sql.params);
+    const int first_field = static_cast<int>(s.key_columns.size());
+    size_t cached = 0;
+    MakeRoom(kMaxWindow);
     while (st->Fetch()) {
       const auto it = s.key_map.find(OdbcSource::KeyText(ReadKey(*st, s.key_columns, 0)));
       if (it == s.key_map.end() || !k.IsLive(it->second)) continue;
+      if (cached++ < kMaxWindow) CacheRow(it->second, ReadRow(*st, s.fields, first_field));
       const int32_t r = 2 * k.Position(it->second);
       bool take = false;
       switch (direction) {

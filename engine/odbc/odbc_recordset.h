@@ -7,7 +7,6 @@
 // read-only; forward-only sets stream. Bookmarks are keyset entries + 1, shared by clones.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -47,10 +46,13 @@ struct OdbcSource {
   std::vector<std::vector<Cell>> rows;         // per entry, when not keyed
   std::unordered_map<std::string, int32_t> key_map;
   std::shared_ptr<Keyset> keyset;
-  // Statements that read rows by key, by the number of keys they take; shared with the sources
-  // that Requery makes from this one.
-  std::shared_ptr<std::map<size_t, std::unique_ptr<Statement>>> readers =
-      std::make_shared<std::map<size_t, std::unique_ptr<Statement>>>();
+  // Rows read by key, shared by clones: valid while the connection made no change that this
+  // source did not account for (OdbcCore::changes == stamp), and bounded in size.
+  struct RowCache {
+    std::unordered_map<int32_t, std::vector<Cell>> rows;  // by entry
+    int64_t stamp = -1;
+  };
+  std::shared_ptr<RowCache> cache = std::make_shared<RowCache>();
 
   // The key of a row as one text, for the map.
   static std::string KeyText(const std::vector<Cell>& key);
@@ -137,7 +139,14 @@ class OdbcRecordset : public dao::Recordset, public std::enable_shared_from_this
   void StartStream();
   void StreamNext();
   const std::vector<Cell>& CurrentRow();
-  void ReadWindow();            // the current record and those that follow, by key
+  void ReadWindow();            // the current record and those that follow, by key, into the cache
+  std::unordered_map<int32_t, std::vector<Cell>>& Cache();  // the valid rows of the cache
+  // Empties the cache when `count` more rows would take it past its bound (before a fill, never
+  // during one, so that the rows of one read stay together).
+  void MakeRoom(size_t count);
+  void CacheRow(int32_t entry, std::vector<Cell> row);
+  // After a change made through this source: its cache stays valid when it was before.
+  void AfterOwnChange(int64_t changes_before);
   bool RowExists(const std::vector<Cell>& key);
   SqlPiece KeyCondition(const std::vector<Cell>& key, const std::string& qualifier);
   void Find(const std::string& criteria, int direction);
@@ -163,15 +172,13 @@ class OdbcRecordset : public dao::Recordset, public std::enable_shared_from_this
   std::unique_ptr<Statement> stream_;
   std::vector<Cell> stream_row_;
   int32_t forward_visited_ = 0;
-  // Rows read ahead by key: entries and rows, valid while the connection made no change.
-  std::vector<int32_t> window_entries_;
-  std::vector<std::vector<Cell>> window_rows_;
-  std::vector<bool> window_present_;
-  int64_t window_changes_ = -1;
+  // Rows read ahead by key: a walk from one record to the next reads a growing window.
   int32_t last_read_entry_ = -1;
   size_t window_size_ = 1;
+  // The current record's values, as last taken from the cache.
   std::vector<Cell> current_row_;
   int32_t current_entry_ = -1;
+  int64_t current_stamp_ = -1;
   std::shared_ptr<dao::Fields> fields_;
 };
 
