@@ -425,6 +425,8 @@ void Catalog::CreateSqliteTable(const TableInfo& t, const std::string& sqlite_na
     if (c.required) sql += " NOT NULL";
     if (!c.default_value.empty() && default_translator_ != nullptr)
       sql += " DEFAULT (" + default_translator_(c.default_value, c) + ")";
+    else if (c.type == dbBoolean)
+      sql += " DEFAULT 0";  // a Yes/No field is never Null: without a value it is No
     if (IsTextType(c.type) && !c.allow_zero_length)
       sql += " CONSTRAINT " + QuoteName("azl:" + t.name + "." + c.name) + " CHECK (length(" + QuoteName(c.name) + ") > 0)";
     if (c.type == dbText && c.size > 0)
@@ -557,9 +559,13 @@ void Catalog::AddColumn(const std::string& table, ColumnInfo column) {
   std::vector<std::pair<std::string, std::string>> copied;
   for (const auto& c : t.columns) copied.emplace_back(c.name, c.name);
   // The records there are get Null in the new field, not its default: the default is for
-  // records added from now on.
+  // records added from now on. A Yes/No field is never Null: it is No in them.
   copied.emplace_back(column.name, "");
-  InTransaction([&] { Rebuild(t, changed, copied); });
+  InTransaction([&] {
+    Rebuild(t, changed, copied);
+    if (column.type == dbBoolean)
+      connection_.Exec("UPDATE " + QuoteName(t.name) + " SET " + QuoteName(column.name) + " = 0");
+  });
 }
 
 void Catalog::DropColumn(const std::string& table, const std::string& column) {

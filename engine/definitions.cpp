@@ -573,7 +573,8 @@ class QueryDefImpl : public dao::QueryDef, public std::enable_shared_from_this<Q
   int Type() override {
     const JetStatement st = ParseStatement(SQL());
     switch (st.kind) {
-      case JetStatement::kSelect: return dbQSelect;
+      case JetStatement::kSelect: return st.select.unions.empty() ? dbQSelect : dbQSetOperation;
+      case JetStatement::kSelectInto: return dbQMakeTable;
       case JetStatement::kInsert: return dbQAppend;
       case JetStatement::kUpdate: return dbQUpdate;
       case JetStatement::kDelete: return dbQDelete;
@@ -758,15 +759,24 @@ int32_t ExecuteStatement(const std::shared_ptr<DatabaseCore>& db, const std::str
     case JetStatement::kAlterDropColumn: catalog.DropColumn(st.table, st.index); return 0;
     default: break;
   }
-  const ActionPlan plan = PlanAction(catalog, st);
+  // A make-table query (SELECT ... INTO) creates its table in the transaction that fills it.
+  const bool make_table = st.kind == JetStatement::kSelectInto;
+  const MakeTablePlan made = make_table ? PlanMakeTable(catalog, st) : MakeTablePlan{};
+  const ActionPlan plan = make_table ? made.insert : PlanAction(catalog, st);
   const std::vector<Cell> values = ResolveParameters(plan.parameters, parameters);
   int32_t affected = 0;
-  db->Atomically([&] {
-    auto stmt = db->connection->Prepare(plan.sql);
-    stmt.BindAll(BindSlots(plan.slots, values));
-    stmt.Run();
-    affected = static_cast<int32_t>(db->connection->Changes());
-  });
+  try {
+    db->Atomically([&] {
+      if (make_table) catalog.CreateTable(made.table);
+      auto stmt = db->connection->Prepare(plan.sql);
+      stmt.BindAll(BindSlots(plan.slots, values));
+      stmt.Run();
+      affected = static_cast<int32_t>(db->connection->Changes());
+    });
+  } catch (...) {
+    if (make_table) catalog.Load();  // the table was rolled back with the records
+    throw;
+  }
   return affected;
 }
 

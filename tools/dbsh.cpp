@@ -117,7 +117,8 @@ bool RunLine(dao::Database& db, const std::string& line) {
       }
       return true;
     }
-    if (StartsWithWord(line, "SELECT") || StartsWithWord(line, "PARAMETERS")) {
+    const bool select = StartsWithWord(line, "SELECT") || StartsWithWord(line, "PARAMETERS");
+    if (select && db.CreateQueryDef(Variant(), Variant(line))->Type() != dao::dbQMakeTable) {
       PrintRecords(db, line);
     } else {
       db.Execute(line, Variant(dao::dbFailOnError));

@@ -1,12 +1,15 @@
 // Jet SQL as the engine runs it: the functions and operators the parser knows, criteria edge
-// cases and their error messages, date and GUID literals, and query definitions opened with
-// parameters and MaxRecords.
+// cases and their error messages, date and GUID literals, query definitions opened with
+// parameters and MaxRecords, select-list aliases, TOP with ties, Yes/No fields without a value.
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
-#include "tests/engine/engine_test_support.h"
+#include "tests/engine/jet_sql_support.h"
 
 namespace engine_test {
 namespace {
@@ -231,6 +234,123 @@ TEST_F(JetSqlTest, QueryDefsOpenWithParametersAndMaxRecords) {
   // The parameter's value is bound, never pasted: a quote in it is just a character.
   temp->Parameters()->Item("Gesucht")->SetValue(Variant("x' OR 'a'='a"));
   EXPECT_EQ(temp->OpenRecordset(Variant(dbOpenSnapshot))->RecordCount(), 0);
+}
+
+TEST_F(JetQueryTest, AnAliasOfAnExpressionWithALiteralServesWhereOrderByFilterAndSort) {
+  // The literal's value goes along wherever the alias is used.
+  auto rs = db_->OpenRecordset("SELECT K, Q * 2 AS D FROM A WHERE D > 10 ORDER BY D DESC, K", Variant(dbOpenDynaset));
+  EXPECT_EQ(Column(rs, "K"), (Texts{"5", "3", "2", "4"}));
+  EXPECT_EQ(Column(rs, "D"), (Texts{"24", "18", "12", "12"}));
+  rs = db_->OpenRecordset("SELECT K, 'Nr. ' & K AS T FROM A WHERE T = 'Nr. 2'", Variant(dbOpenSnapshot));
+  EXPECT_EQ(Column(rs, "K"), (Texts{"2"}));
+  // Filter and Sort of a recordset opened from it, and a Find.
+  auto all = db_->OpenRecordset("SELECT K, Q * 2 AS D FROM A", Variant(dbOpenDynaset));
+  all->SetFilter("D > 15");
+  all->SetSort("D DESC");
+  auto filtered = all->OpenRecordset();
+  EXPECT_EQ(Column(filtered, "K"), (Texts{"5", "3"}));
+  all->FindFirst("D = 12 AND K > 2");
+  ASSERT_FALSE(all->NoMatch());
+  EXPECT_EQ(all->Fields()->Item("K")->Value().ToInt32(), 4);
+  // The same on a grouped query: the filter applies to its records.
+  auto grouped = db_->OpenRecordset("SELECT Q, Count(*) * 10 AS N FROM A GROUP BY Q", Variant(dbOpenSnapshot));
+  grouped->SetFilter("N > 10");
+  EXPECT_EQ(Column(grouped->OpenRecordset(), "Q"), (Texts{"6"}));
+}
+
+TEST_F(JetQueryTest, TopKeepsTheRecordsThatTieWithTheLast) {
+  // Q: 3, 6, 9, 6, 12. The second and third smallest tie at 6.
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 2 K FROM A ORDER BY Q", Variant(dbOpenSnapshot)), "K"),
+            (Texts{"1", "2", "4"}));
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 1 K FROM A ORDER BY Q DESC", Variant(dbOpenDynaset)), "K"),
+            (Texts{"5"}));
+  // Ties are decided on every ORDER BY value.
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 2 K FROM A ORDER BY Q, K DESC", Variant(dbOpenSnapshot)), "K"),
+            (Texts{"1", "4"}));
+  // PERCENT: 40 % of 5 records is 2, and the tie makes 3; 50 % is 2.5, rounded up to 3.
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 40 PERCENT K FROM A ORDER BY Q", Variant(dbOpenSnapshot)), "K"),
+            (Texts{"1", "2", "4"}));
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 50 PERCENT K FROM A ORDER BY K", Variant(dbOpenSnapshot)), "K"),
+            (Texts{"1", "2", "3"}));
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 20 PERCENT K FROM A", Variant(dbOpenSnapshot)), "K").size(), 1u);
+  // Without ORDER BY there are no ties: the first n records.
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 3 K FROM A", Variant(dbOpenSnapshot)), "K").size(), 3u);
+  // A filter on a TOP query applies to its records, not before the TOP.
+  auto top = db_->OpenRecordset("SELECT TOP 2 K, Q FROM A ORDER BY Q", Variant(dbOpenSnapshot));
+  top->SetFilter("K > 1");
+  top->SetSort("K DESC");
+  EXPECT_EQ(Column(top->OpenRecordset(), "K"), (Texts{"4", "2"}));
+}
+
+TEST_F(JetQueryTest, YesNoFieldsWithoutAValueAreNo) {
+  db_->Execute("CREATE TABLE B (ID COUNTER, N LONG, B BIT, J BIT DEFAULT True)");
+  db_->Execute("INSERT INTO B (N) VALUES (1)");                   // B left out
+  db_->Execute("INSERT INTO B (N, B) VALUES (2, Null)");          // B set to Null
+  db_->Execute("INSERT INTO B (N, B) SELECT K + 10, Null FROM A WHERE K = 1");
+  db_->Execute("INSERT INTO B (N) SELECT K + 20 FROM A WHERE K = 1");
+  auto rs = db_->OpenRecordset("B", Variant(dbOpenDynaset));
+  rs->AddNew();  // AddNew without a value
+  rs->Fields()->Item("N")->SetValue(Variant(3));
+  rs->Update();
+  rs->AddNew();
+  rs->Fields()->Item("N")->SetValue(Variant(4));
+  rs->Fields()->Item("B")->SetValue(Variant::Null());
+  rs->Update();
+  db_->Execute("INSERT INTO B (N, B) VALUES (5, True)");
+  db_->Execute("UPDATE B SET J = Null WHERE N = 5");
+  auto all = db_->OpenRecordset("SELECT N, B, J FROM B ORDER BY N", Variant(dbOpenSnapshot));
+  // N: 1, 2, 3, 4, 5, 11, 21
+  EXPECT_EQ(Column(all, "B"), (Texts{"False", "False", "False", "False", "True", "False", "False"}));
+  EXPECT_EQ(Column(all, "J"), (Texts{"True", "True", "True", "True", "False", "True", "True"}));
+  all->MoveFirst();
+  EXPECT_EQ(all->Fields()->Item("B")->Value().Type(), framework::VarType::Boolean);
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT N FROM B WHERE B = False", Variant(dbOpenSnapshot)), "N").size(), 6u);
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT N FROM B WHERE B IS NULL", Variant(dbOpenSnapshot)), "N").size(), 0u);
+  // A Yes/No field added to a table with records is No in them.
+  db_->Execute("ALTER TABLE A ADD COLUMN Neu BIT");
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT K FROM A WHERE Neu = False", Variant(dbOpenSnapshot)), "K").size(), 5u);
+}
+
+TEST_F(JetQueryTest, YesNoFieldsHoldingNullInOlderFilesReadAsNo) {
+  // Files written before Yes/No fields were kept from Null may hold Null; this writes one
+  // through SQLite itself.
+  db_->Execute("CREATE TABLE B (N LONG, B BIT)");
+  db_->Execute("CREATE INDEX BI ON B (B)");
+  db_->Execute("INSERT INTO B (N, B) VALUES (1, True)");
+  db_->Close();
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(Path("q.db").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "INSERT INTO B (N, B) VALUES (2, NULL)", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+  }
+  db_ = ws_->OpenDatabase(Path("q.db"));
+  auto rs = db_->OpenRecordset("SELECT N, B FROM B WHERE B = False", Variant(dbOpenDynaset));
+  EXPECT_EQ(Column(rs, "N"), (Texts{"2"}));
+  EXPECT_EQ(Column(rs, "B"), (Texts{"False"}));
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT N FROM B WHERE B <> True", Variant(dbOpenSnapshot)), "N"), (Texts{"2"}));
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT N FROM B WHERE NOT B", Variant(dbOpenSnapshot)), "N"), (Texts{"2"}));
+  auto table = db_->OpenRecordset("B", Variant(dbOpenDynaset));
+  table->FindFirst("B = False");
+  ASSERT_FALSE(table->NoMatch());
+  EXPECT_EQ(table->Fields()->Item("N")->Value().ToInt32(), 2);
+  EXPECT_FALSE(table->Fields()->Item("B")->Value().ToBool());
+  // Editing such a record passes the check that nobody changed it meanwhile.
+  table->Edit();
+  table->Fields()->Item("N")->SetValue(Variant(22));
+  table->Update();
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT N FROM B WHERE B = 0", Variant(dbOpenSnapshot)), "N"), (Texts{"22"}));
+}
+
+TEST_F(JetQueryTest, SmallerFaultsOfConversionAndSyntax) {
+  // CCur gives a Currency.
+  auto rs = db_->OpenRecordset("SELECT CCur(Q / 4) AS C FROM A WHERE K = 1", Variant(dbOpenSnapshot));
+  EXPECT_EQ(rs->Fields()->Item("C")->Type(), dbCurrency);
+  EXPECT_EQ(rs->Fields()->Item("C")->Value().Type(), framework::VarType::Currency);
+  EXPECT_EQ(rs->Fields()->Item("C")->Value().ToString(), Variant::Currency(0.75).ToString());
+  // An unknown field of INSERT INTO's list is 3127, a JOIN without its kind 3131.
+  EXPECT_EQ(ErrorOf([&] { db_->Execute("INSERT INTO A (Nope) VALUES (1)"); }), 3127);
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("SELECT * FROM A P JOIN A O ON P.K = O.K"); }), err::kSyntaxInFrom);
 }
 
 }  // namespace
