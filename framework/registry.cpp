@@ -141,8 +141,11 @@ OdbcIniFiles DefaultOdbcIniFiles() {
   const char* inst = std::getenv("ODBCINSTINI");
   files.odbcinst_ini = sys_dir + (inst != nullptr && *inst ? inst : "odbcinst.ini");
   files.system_odbc_ini = sys_dir + "odbc.ini";
+  // unixODBC takes the user's data sources from $ODBCINI when it is set.
+  const char* user_ini = std::getenv("ODBCINI");
   const char* home = std::getenv("HOME");
-  if (home != nullptr && *home) files.user_odbc_ini = IncludeTrailingPathDelimiter(home) + ".odbc.ini";
+  if (user_ini != nullptr && *user_ini) files.user_odbc_ini = user_ini;
+  else if (home != nullptr && *home) files.user_odbc_ini = IncludeTrailingPathDelimiter(home) + ".odbc.ini";
   return files;
 }
 

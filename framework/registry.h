@@ -63,7 +63,7 @@ struct OdbcIniFiles {
 };
 
 // unixODBC's files: $ODBCSYSINI (or /etc) with odbcinst.ini ($ODBCINSTINI names another file
-// there) and odbc.ini, and ~/.odbc.ini for the user.
+// there) and odbc.ini, and $ODBCINI (or ~/.odbc.ini) for the user.
 OdbcIniFiles DefaultOdbcIniFiles();
 
 // Fills `tree` with the default contents: the COM classes mirrored under HKEY_CLASSES_ROOT; the

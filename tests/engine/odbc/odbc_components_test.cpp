@@ -87,6 +87,10 @@ class ComponentsOnPg : public ::testing::Test {
 };
 
 TEST_F(ComponentsOnPg, TheConnectionComponentConnectsWithBothConnectTextsAndSaysWhyNot) {
+  // The user's data sources come from the odbc.ini that $ODBCINI names.
+  EXPECT_NE(-1, database_->UserDSNs().IndexOf(Servers::PgDsn()));
+  EXPECT_NE(-1, database_->UserDSNs().IndexOf(Servers::SqliteDsn()));
+
   // The whole connect text in Database, on a Jet workspace (user Admin for the engine).
   database_->SetConnected(true);
   EXPECT_TRUE(database_->Connected());
