@@ -239,6 +239,16 @@ class OdbcTableDef : public dao::TableDef {
   OdbcTableDef(std::shared_ptr<OdbcCore> core, std::shared_ptr<OdbcTable> table)
       : core_(std::move(core)), table_(std::move(table)) {}
 
+  // The table with its columns and indexes, read from the catalog on first use.
+  const std::shared_ptr<OdbcTable>& Details() {
+    if (!table_->details_loaded) {
+      auto full = core_->catalog->Find(table_->name);
+      if (!full) Raise(err::kNotInCollection, "The table " + Quoted(table_->name) + " no longer exists.");
+      table_ = full;
+    }
+    return table_;
+  }
+
   std::string Name() override { return table_->name; }
   void SetName(const std::string&) override { Unsupported("renamed"); }
   int32_t Attributes() override { return 0; }
@@ -264,14 +274,15 @@ class OdbcTableDef : public dao::TableDef {
   bool Updatable() override { return !core_->read_only; }
   std::shared_ptr<dao::Fields> Fields() override {
     std::vector<std::shared_ptr<dao::Field>> list;
-    const bool keyed = !table_->KeyColumns().empty();
-    for (const auto& c : table_->columns)
-      list.push_back(std::make_shared<OdbcField>(FieldInfoOf(*table_, c, keyed), static_cast<int>(list.size())));
+    const auto& table = Details();
+    const bool keyed = !table->KeyColumns().empty();
+    for (const auto& c : table->columns)
+      list.push_back(std::make_shared<OdbcField>(FieldInfoOf(*table, c, keyed), static_cast<int>(list.size())));
     return FieldList(std::move(list));
   }
   std::shared_ptr<dao::Indexes> Indexes() override {
     auto core = core_;
-    auto table = table_;
+    auto table = Details();
     return std::make_shared<ListCollection<dao::Index>>(
         "Indexes",
         [table] {
@@ -374,9 +385,12 @@ std::shared_ptr<dao::TableDefs> MakeTableDefs(const std::shared_ptr<OdbcCore>& c
   auto defs = std::make_shared<ListCollection<dao::TableDef>>(
       "TableDefs",
       [core] {
+        // Read anew, so that tables others made since are listed; their details are read
+        // when a definition is looked into.
         core->CheckOpen();
+        core->catalog->Refresh();
         std::vector<std::shared_ptr<dao::TableDef>> out;
-        for (const auto& t : core->catalog->Tables()) out.push_back(MakeTableDef(core, t->name));
+        for (const auto& t : core->catalog->Tables()) out.push_back(std::make_shared<OdbcTableDef>(core, t));
         return out;
       },
       [](std::shared_ptr<dao::TableDef>) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/data_module.h"
 #include "dao/dao_database.h"
 #include "dao/table/dao_table.h"
 #include "dataset/data_source.h"
@@ -193,6 +194,40 @@ TEST_F(ComponentsOnPg, ADetailOnSqlFollowsItsMaster) {
   master->GoLast();
   EXPECT_EQ((std::vector<std::string>{"a3"}), texts());
   table_->Close();
+}
+
+// The program's data module reads [DB] Typ=ODBC, Benutzer and Pass and opens the server's table.
+TEST_F(ComponentsOnPg, TheDataModuleConnectsToTheDataSourceOfItsIni) {
+  const std::string ini = Servers::Folder() + "/data_module.ini";
+  auto write = [&](const std::string& db_section) {
+    std::ofstream(ini) << "[DB]\r\n" << db_section << "[option]\r\nstartimport=4\r\n";
+  };
+  {
+    app::TData data(nullptr);
+    write("Typ=odbc\r\nMain=" + Servers::PgDsn() + "\r\nBenutzer=" + Servers::PgUser() + "\r\nPass=" +
+          Servers::PgPassword() + "\r\n");
+    data.DataModuleCreate(ini);
+    EXPECT_TRUE(data.Datenbank->Connected());
+    EXPECT_EQ(4, data.StartImport);
+    data.Fahrer->Open();
+    EXPECT_EQ(3, data.Fahrer->RecordCount());
+    ASSERT_TRUE(data.Fahrer->FindFirstMatch("Personalnr", framework::Variant(1003)));
+    EXPECT_EQ("Wolf Sabine", data.FahrerMitarbeiter->AsString());
+    data.Fahrer->Close();
+  }
+  {
+    app::TData data(nullptr);
+    write("Typ=ODBC\r\nMain=" + Servers::PgDsn() + "\r\nBenutzer=" + Servers::PgUser() + "\r\nPass=falsch\r\n");
+    const std::string message = MessageOf([&] { data.DataModuleCreate(ini); });
+    EXPECT_EQ(0u, message.find("ODBC--call failed.")) << message;
+    EXPECT_FALSE(data.Datenbank->Connected());
+  }
+  {
+    app::TData data(nullptr);
+    write("Typ=Oracle\r\nMain=x\r\n");
+    EXPECT_NE(std::string::npos, MessageOf([&] { data.DataModuleCreate(ini); }).find("Typ=Oracle"));
+    EXPECT_FALSE(data.Datenbank->Connected());
+  }
 }
 
 // ---- The program's unattended import, into PostgreSQL and into an engine file -------------

@@ -342,6 +342,38 @@ TEST_F(PgTest, ExecuteTranslatesJetSqlOrPassesTheServersSqlThrough) {
   EXPECT_EQ(3146, ErrorOf([&] { Exec(*db_, "SELECT * FROM gibtsnicht"); }));
 }
 
+TEST_F(PgTest, SelectsTranslateTopFunctionsAndParameters) {
+  auto values = [&](const std::string& sql, const char* field, int type = dbOpenSnapshot) {
+    auto rs = db_->OpenRecordset(sql, Variant(type));
+    std::vector<std::string> out;
+    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Fields()->Item(field)->Value().ToString());
+    return out;
+  };
+  EXPECT_EQ((std::vector<std::string>{"1003", "1002"}),
+            values("SELECT TOP 2 Personalnr FROM Geburtstag ORDER BY Personalnr DESC", "Personalnr"));
+  EXPECT_EQ((std::vector<std::string>{"1001", "1002"}),
+            values("SELECT TOP 2 Personalnr FROM Geburtstag ORDER BY Personalnr", "Personalnr", dbOpenForwardOnly));
+  EXPECT_EQ((std::vector<std::string>{"1002"}),
+            values("SELECT * FROM Geburtstag WHERE Personalnr BETWEEN 1002 AND \"1002\" AND Mitarbeiter NOT IN ('x', 'y')",
+                   "Personalnr"));
+  EXPECT_EQ((std::vector<std::string>{"MEIER HANS/0711 1", "ALT ANNA/-", "WOLF SABINE/0711 3"}),
+            values("SELECT UCASE(Mitarbeiter) & '/' & Nz(Telefon, '-') AS t FROM Geburtstag ORDER BY Personalnr", "t"));
+  EXPECT_EQ((std::vector<std::string>{"alt", "jung", "jung"}),
+            values("SELECT IIf(Geburtsdatum < #1/1/1960#, 'alt', 'jung') AS a FROM Geburtstag ORDER BY Mitarbeiter", "a"));
+  EXPECT_EQ((std::vector<std::string>{"2"}),
+            values("SELECT Count(*) AS n FROM Geburtstag GROUP BY Telefon IS NULL HAVING Count(*) > 1", "n"));
+  // PARAMETERS declare a type; the value given is converted to it.
+  auto q = db_->CreateQueryDef(Variant(), Variant("PARAMETERS [von] DateTime; SELECT Mitarbeiter FROM Geburtstag "
+                                                  "WHERE Geburtsdatum >= [von] ORDER BY Geburtsdatum"));
+  q->Parameters()->Item("von")->SetValue(Variant::Date(framework::EncodeDate(1970, 1, 1)));
+  auto rs = q->OpenRecordset(Variant(dbOpenSnapshot));
+  EXPECT_EQ(2, rs->RecordCount());
+  EXPECT_EQ("Meier Hans", rs->Fields()->Item(0)->Value().ToString());
+  // MaxRecords bounds what is read.
+  q->SetMaxRecords(1);
+  EXPECT_EQ(1, q->OpenRecordset(Variant(dbOpenDynaset))->RecordCount());
+}
+
 TEST_F(PgTest, RecordsetKindsAndWhatEachRefuses) {
   EXPECT_EQ(3219, ErrorOf([&] { db_->OpenRecordset("Geburtstag", Variant(dbOpenTable)); }));
   auto snap = Birthdays(dbOpenSnapshot);
