@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "app/data_module.h"
 #include "app/import_guard.h"
 #include "app/main_window.h"
+#include "app/window_state.h"
 #include "dao/db_login.h"
 #include "engine/engine.h"
 #include "framework/application.h"
@@ -168,6 +170,10 @@ int main(int argc, char** argv) {
       import_window->LoadExportFile();
     });
   }
+
+  // For tests that look at the program from outside: what the windows show once they are up.
+  if (std::getenv(app::kWindowStateVariable) != nullptr)
+    QTimer::singleShot(300, &qapp, [] { app::WriteWindowStateFile(); });
 
   // 5. The event loop (it ends at once when the unattended run has asked the program to end).
   const int status = qapp.exec();
