@@ -12,6 +12,8 @@ namespace engine {
 namespace {
 
 constexpr size_t kMaxCachedStatements = 256;
+// Jet's "Query is too complex."
+constexpr int kQueryTooComplex = 3360;
 
 // Extracts "table.column" from SQLite's "... constraint failed: table.column[, ...]" text.
 std::string ConstraintTarget(const std::string& message) {
@@ -217,6 +219,10 @@ void Connection::Fail(int rc, const std::string& sql) const {
       Raise(dao::err::kInvalidOperation, "The change was refused: " + message + ".");
     default: break;
   }
+  // SQLite's own limits on how deeply expressions nest, which the engine's translation of a
+  // deeply nested Jet expression can reach: Jet's "Query is too complex", without the SQL text.
+  if (message == "parser stack overflow" || message.rfind("Expression tree is too large", 0) == 0)
+    Raise(kQueryTooComplex, "Query is too complex: its expressions are nested too deeply (" + message + ").");
   Raise(dao::err::kReserved, "Database engine failure: " + message +
                                  (sql.empty() ? "" : " (in: " + sql + ")") + ".");
 }

@@ -527,7 +527,9 @@ class ExprTranslator {
     if (f == "SPACE" || f == "SPACE$") return simple("jet_space", dbText, 1);
     if (f == "STRING" || f == "STRING$") return simple("jet_string", dbText, 2);
     if (f == "NZ") { need(1, 2); type = t[0]; return "coalesce(" + a[0] + ", " + (a.size() == 2 ? a[1] : "''") + ")"; }
-    if (f == "IIF") { need(3, 3); type = t[1] ? t[1] : t[2]; return "(CASE WHEN " + a[0] + " THEN " + a[1] + " ELSE " + a[2] + " END)"; }
+    // SQLite's iif() is its CASE WHEN, written so that it nests twice as deep before SQLite's
+    // parser runs out of stack.
+    if (f == "IIF") { need(3, 3); type = t[1] ? t[1] : t[2]; return "iif(" + a[0] + ", " + a[1] + ", " + a[2] + ")"; }
     if (f == "SWITCH") {
       // Switch(condition, value, ...): the value of the first true condition, else Null.
       if (a.empty() || a.size() % 2 != 0)
