@@ -45,6 +45,15 @@ for file in "$dir/fifo.csv" /dev/zero; do
   passed=$((passed + 1))
 done
 
+# A UTF-16 export: its numbers hold NUL bytes, and the error that names one is shown whole, the
+# NULs escaped, instead of ending at the first of them.
+iconv -f WINDOWS-1252 -t UTF-16LE "$samples/export.csv" > "$dir/utf16.csv"
+ini "$dir/geburtstage.mdb" "$dir/utf16.csv"
+run; status=$?
+[ "$status" -eq 1 ] || fail "UTF-16 export: status $status"
+grep -qF "'1\x000\x000\x001' is not a valid number" "$dir/out" || fail "UTF-16 export: the message is cut"
+passed=$((passed + 1))
+
 # SIGTERM while the import waits for another import of the same database (this script holds the
 # lock meanwhile).
 ini "$dir/geburtstage.mdb" "$dir/export.csv"
