@@ -3,6 +3,9 @@
 # the output with the expected text, then checks the exit status in its three cases.
 #   dbsh_test.sh DBSH WORK_DIR
 set -u
+# Numbers and dates in the output follow the locale: the C locale's (German) conventions.
+LC_ALL=C
+export LC_ALL
 dbsh=$1
 work=$2
 here=$(dirname "$0")
@@ -33,7 +36,7 @@ grep -q "^error 3024: Could not find file '$work/missing.db'" "$work/missing.txt
 
 # --create opens a database that exists instead of failing.
 printf '.tables\n' | "$dbsh" --create "$work/t.db" > "$work/tables.txt"
-printf 'Werte\n' | diff -u - "$work/tables.txt" || fail "--create on an existing database"
+printf 'Kopie\nP\nWerte\n' | diff -u - "$work/tables.txt" || fail "--create on an existing database"
 
 [ "$failed" -eq 0 ] && echo "dbsh end-to-end: passed"
 exit $failed
