@@ -444,16 +444,16 @@ void OdbcRecordset::Move(int32_t rows, const Variant& start) {
   GoTo(k.EntryAt(static_cast<int32_t>(target)));
 }
 
+// A record deleted while current stays current, so a set that has just lost its last record
+// is at neither end until it moves.
 bool OdbcRecordset::Bof() {
   CheckOpen();
-  if (streaming()) return bof_;
-  return bof_ || source_->keyset->LiveCount() == 0;
+  return bof_;
 }
 
 bool OdbcRecordset::Eof() {
   CheckOpen();
-  if (streaming()) return eof_;
-  return eof_ || source_->keyset->LiveCount() == 0;
+  return eof_;
 }
 
 int32_t OdbcRecordset::RecordCount() {

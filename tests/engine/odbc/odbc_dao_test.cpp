@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/odbc/odbc_catalog.h"
+#include "engine/odbc/odbc_sql.h"
 #include "framework/date_time.h"
 #include "tests/engine/odbc/odbc_test_support.h"
 
@@ -432,6 +434,134 @@ TEST_F(PgTest, TransactionsQueryDefsAndTimeouts) {
   db->SetQueryTimeout(1);
   EXPECT_EQ(3146, ErrorOf([&] { db->Execute("SELECT pg_sleep(5)", Variant(dbSQLPassThrough)); }));
   db->Close();
+}
+
+TEST_F(PgTest, DaoPositionRulesHoldOnDynasets) {
+  Exec(*db_, "DELETE FROM Geburtstag WHERE Personalnr <> 1001");
+  auto rs = Birthdays();
+  EXPECT_EQ(0, rs->AbsolutePosition());
+  EXPECT_EQ(dbEditNone, rs->EditMode());
+  EXPECT_EQ(3020, ErrorOf([&] { rs->Update(); }));
+  rs->MovePrevious();  // from the first record to BOF, without error
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_EQ(-1, rs->AbsolutePosition());
+  EXPECT_EQ(3021, ErrorOf([&] { rs->Bookmark(); }));
+  rs->MoveNext();  // and back
+  EXPECT_EQ(1001, F(rs, "Personalnr")->Value().ToInt32());
+  rs->AddNew();
+  EXPECT_EQ(dbEditAdd, rs->EditMode());
+  EXPECT_TRUE(F(rs, "Mitarbeiter")->Value().IsNull());
+  F(rs, "Personalnr")->SetValue(Variant(1002));
+  rs->Update();
+  rs->Move(1, rs->LastModified());  // past the new, last record
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(3021, ErrorOf([&] { rs->Move(-2); }));  // no move relative to EOF
+  rs->MovePrevious();
+  rs->MovePrevious();
+  EXPECT_EQ(1001, F(rs, "Personalnr")->Value().ToInt32());
+  rs->SetAbsolutePosition(1);
+  EXPECT_EQ(1002, F(rs, "Personalnr")->Value().ToInt32());
+  EXPECT_FLOAT_EQ(50.0f, rs->PercentPosition());
+  rs->MoveFirst();
+  const Variant rows = rs->GetRows(Variant(5));
+  ASSERT_EQ(5, static_cast<int>(rows.ArrayItems().size()));  // one array per field
+  EXPECT_EQ(2, static_cast<int>(rows.ArrayItem(4).ArrayItems().size()));
+  EXPECT_TRUE(rs->Eof());
+
+  // Deleting every record: the deleted one stays current until a move, then BOF and EOF.
+  rs->MoveFirst();
+  rs->Delete();
+  rs->MoveNext();
+  rs->Delete();
+  EXPECT_FALSE(rs->Eof());
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(0, rs->RecordCount());
+  EXPECT_EQ(3021, ErrorOf([&] { rs->MoveFirst(); }));
+  EXPECT_EQ(3021, ErrorOf([&] { rs->Edit(); }));
+  auto empty = Birthdays();
+  EXPECT_TRUE(empty->Bof() && empty->Eof());
+  empty->FindFirst("Personalnr = 1");
+  EXPECT_TRUE(empty->NoMatch());
+}
+
+TEST_F(PgTest, RollbackAndOtherConnectionsAreSeenAfterAReadAgain) {
+  auto engine = engine::CreateEngine();
+  auto ws = engine->CreateWorkspace("t", Variant(), Variant(), Variant(dbUseODBC));
+  auto db = ws->OpenConnection(Servers::PgDsn(), Variant(), Variant(false), Variant(Servers::PgConnect()));
+  auto rs = db->OpenRecordset("SELECT * FROM Geburtstag ORDER BY Personalnr");
+  ws->BeginTrans();
+  rs->Edit();
+  F(rs, "Telefon")->SetValue(Variant("in der Transaktion"));
+  rs->Update();
+  EXPECT_EQ("in der Transaktion", F(rs, "Telefon")->Value().ToString());
+  ws->Rollback();
+  EXPECT_EQ("0711 1", F(rs, "Telefon")->Value().ToString());
+  // A change by another connection shows when the record is read again (Move 0).
+  Exec(*db_, "UPDATE Geburtstag SET Telefon = 'anders' WHERE Personalnr = 1001");
+  rs->Move(0);
+  EXPECT_EQ("anders", F(rs, "Telefon")->Value().ToString());
+  // A read-only connection opens read-only sets and refuses changes.
+  auto ro = ws->OpenConnection(Servers::PgDsn(), Variant(), Variant(true), Variant(Servers::PgConnect()));
+  EXPECT_FALSE(ro->Updatable());
+  EXPECT_FALSE(ro->OpenRecordset("Geburtstag")->Updatable());
+  EXPECT_EQ(3027, ErrorOf([&] { ro->Execute("DELETE FROM Geburtstag"); }));
+  EXPECT_EQ(2, ws->Databases()->Count());
+  ws->Close();
+  EXPECT_EQ(3420, ErrorOf([&] { rs->MoveNext(); }));
+}
+
+TEST_F(PgTest, SnapshotsFindInMemoryWithJetsComparison) {
+  Exec(*db_, "CREATE OR REPLACE VIEW Ansicht AS SELECT Personalnr, Mitarbeiter, Telefon FROM Geburtstag");
+  auto view = db_->OpenRecordset("SELECT * FROM Ansicht ORDER BY Personalnr", Variant(dbOpenDynaset));
+  EXPECT_FALSE(view->Updatable());  // a view has no key: its rows are held in memory
+  view->FindFirst("Mitarbeiter = 'WOLF SABINE'");  // texts without regard to case
+  EXPECT_EQ(1003, F(view, "Personalnr")->Value().ToInt32());
+  view->FindPrevious("Telefon IS NULL");
+  EXPECT_EQ(1002, F(view, "Personalnr")->Value().ToInt32());
+  view->FindNext("Personalnr IN (1001, 1003) AND Mitarbeiter LIKE '*sab*'");
+  EXPECT_EQ(1003, F(view, "Personalnr")->Value().ToInt32());
+  view->FindLast("Personalnr BETWEEN 1000 AND 1002 AND Nz(Telefon, 'x') <> 'x'");
+  EXPECT_EQ(1001, F(view, "Personalnr")->Value().ToInt32());
+  view->FindFirst("Personalnr + 1 = '1003'");  // a text holding a number compares as one
+  EXPECT_EQ(1002, F(view, "Personalnr")->Value().ToInt32());
+  view->FindNext("LCASE(Mitarbeiter) = 'niemand'");
+  EXPECT_TRUE(view->NoMatch());
+  EXPECT_EQ(1002, F(view, "Personalnr")->Value().ToInt32());
+  EXPECT_EQ(3070, ErrorOf([&] { view->FindFirst("Fehlt = 1"); }));
+  EXPECT_EQ(3251, ErrorOf([&] { view->FindFirst("Mid(Mitarbeiter, 1, 1) = 'W'"); }));
+  // A filtered, sorted set opened from the view is narrowed by the server.
+  view->SetFilter("Personalnr > 1001");
+  view->SetSort("Personalnr DESC");
+  auto narrowed = view->OpenRecordset();
+  EXPECT_EQ(2, narrowed->RecordCount());
+  EXPECT_EQ(1003, F(narrowed, "Personalnr")->Value().ToInt32());
+  // Forward-only sets count what they passed and end at EOF.
+  auto forward = db_->OpenRecordset("Ansicht", Variant(dbOpenForwardOnly));
+  forward->MoveLast();
+  EXPECT_EQ(3, forward->RecordCount());
+  forward->MoveNext();
+  EXPECT_TRUE(forward->Eof());
+  Exec(*db_, "DROP VIEW Ansicht");
+}
+
+TEST(OdbcTranslationTest, JetPatternsAndDefaultsInStandardForms) {
+  std::string out;
+  ASSERT_TRUE(engine::odbc::StandardLikePattern("M*er?", out));
+  EXPECT_EQ("M%er_", out);
+  ASSERT_TRUE(engine::odbc::StandardLikePattern("100%_[*][?]\\", out));
+  EXPECT_EQ("100\\%\\_*?\\\\", out);
+  EXPECT_FALSE(engine::odbc::StandardLikePattern("[a-c]*", out));
+  EXPECT_FALSE(engine::odbc::StandardLikePattern("[!a]", out));
+  EXPECT_FALSE(engine::odbc::StandardLikePattern("##", out));
+  EXPECT_EQ("\"it's \"\"x\"\"\"", engine::odbc::JetDefault("'it''s \"x\"'::character varying"));
+  EXPECT_EQ("-1.5", engine::odbc::JetDefault("(-1.5)"));
+  EXPECT_EQ("True", engine::odbc::JetDefault("true"));
+  EXPECT_EQ("", engine::odbc::JetDefault("nextval('t_id_seq'::regclass)"));
+  EXPECT_EQ("", engine::odbc::JetDefault("now()"));
+  EXPECT_EQ("", engine::odbc::JetDefault("NULL"));
+  EXPECT_EQ("", engine::odbc::JetDefault("'a' || 'b'"));
 }
 
 // SQLite's ODBC driver: a second driver, without a server.
