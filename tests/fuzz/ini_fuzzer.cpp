@@ -14,9 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ini.SectionExists(section)) std::abort();
     for (const std::string& key : ini.ReadSection(section)) {
       if (!ini.ValueExists(section, key)) std::abort();
-      // Names are found without regard to case; a value stands without blanks around it.
-      const std::string value = ini.ReadString(framework::UpperCase(section), framework::LowerCase(key), "\x01");
-      if (value == "\x01" || value != framework::Trim(value)) {
+      // Names are found without regard to case.
+      const std::string value = ini.ReadString(section, key, "");
+      if (!ini.ValueExists(framework::UpperCase(section), framework::LowerCase(key)) ||
+          ini.ReadString(framework::UpperCase(section), framework::LowerCase(key), "") != value) {
         std::fprintf(stderr, "[%s] %s lost\n", section.c_str(), key.c_str());
         std::abort();
       }
