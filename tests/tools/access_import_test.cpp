@@ -1,13 +1,18 @@
 // dbsh --import-access on the genuine Access files of access-samples/ (Jet 3, Jet 4, ACE): the
 // converted databases are read back through the engine and compared with what libmdb's own
-// mdb-export reads, with spot values checked by hand; damaged and wrong input; and the table
-// writer on values the samples do not hold (AutoNumbers with gaps, large currency, long memos).
+// mdb-export reads, with spot values checked by hand; damaged, wrong and unreadable input; the
+// progress of large tables; and the table writer on values the samples do not hold (AutoNumbers
+// with gaps, large currency, long memos).
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -378,6 +383,74 @@ TEST_F(AccessImport, DamagedAndWrongInputFailWithoutDest) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+TEST_F(AccessImport, LargeTablesShowTheirProgress) {
+  // indexTestV2000.mdb: Table1 and Table3 hold 4 records, Table2 3. With tables over 3 records
+  // counted as large, every second record and the end of each large table are shown.
+  std::ostringstream progress;
+  const Summary summary = ConvertAccess(kSamples + "/indexTestV2000.mdb", Path("steps.db"), progress, {3, 2});
+  EXPECT_EQ("Table1: 2 of 4 records\nTable1: 4 of 4 records\nTable3: 2 of 4 records\nTable3: 4 of 4 records\n",
+            progress.str());
+  EXPECT_EQ("Table1: 4 records, 2 indexes", summary.carried.at(0));
+  // A step that does not divide the count still ends with the whole count; small tables are quiet.
+  std::ostringstream odd, quiet;
+  ConvertAccess(kSamples + "/indexTestV2000.mdb", Path("odd.db"), odd, {3, 3});
+  EXPECT_EQ("Table1: 3 of 4 records\nTable1: 4 of 4 records\nTable3: 3 of 4 records\nTable3: 4 of 4 records\n", odd.str());
+  ConvertAccess(kSamples + "/indexTestV2000.mdb", Path("quiet.db"), quiet);
+  EXPECT_EQ("", quiet.str());
+}
+
+// ImportAccess in a child process that has the rights of the user nobody when this one is root
+// (root reads a file whatever its mode bits say); answers its exit status and error output.
+std::pair<int, std::string> ImportWithoutRootRights(const std::string& source, const std::string& dest) {
+  int channel[2];
+  if (::pipe(channel) != 0) return {-1, "no pipe"};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(channel[0]);
+    std::ostringstream out, err;
+    int status = 100;
+    if (::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0))
+      status = ImportAccess(source, dest, out, err);
+    else
+      err << "cannot take the rights of nobody: " << std::strerror(errno);
+    const std::string text = err.str();
+    if (::write(channel[1], text.data(), text.size()) < 0) status = 101;
+    ::_exit(status);
+  }
+  ::close(channel[1]);
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(channel[0], buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+  ::close(channel[0]);
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return {-1, text};
+  return {WEXITSTATUS(status), text};
+}
+
+TEST_F(AccessImport, UnreadableSourcesFailWithoutDest) {
+  // A directory and a FIFO (opening it must not wait for a writer) are no files to read.
+  fs::create_directory(Path("folder.mdb"));
+  ASSERT_EQ(0, ::mkfifo(Path("fifo.mdb").c_str(), 0600));
+  for (const auto& [name, reason] : {std::pair{"folder.mdb", "it is a directory"},
+                                     std::pair{"fifo.mdb", "it is no regular file (a device, FIFO or socket)"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(kImportFailed, ImportAccess(Path(name), Path("dest.db"), out, err));
+    EXPECT_EQ("dbsh: cannot convert '" + Path(name) + "': cannot read '" + Path(name) + "': " + reason + "\n", err.str());
+  }
+  // A genuine Access file without read permission.
+  fs::copy_file(kSamples + "/testV1997.mdb", Path("locked.mdb"));
+  fs::permissions(Path("locked.mdb"), fs::perms::none);
+  const auto [status, err] = ImportWithoutRootRights(Path("locked.mdb"), Path("dest.db"));
+  EXPECT_EQ(kImportFailed, status) << err;
+  EXPECT_EQ("dbsh: cannot convert '" + Path("locked.mdb") + "': cannot read '" + Path("locked.mdb") +
+                "': Permission denied\n",
+            err);
+  EXPECT_FALSE(fs::exists(Path("dest.db")));
+  fs::permissions(Path("locked.mdb"), fs::perms::owner_read);
+  EXPECT_EQ(ReadFile(kSamples + "/testV1997.mdb"), ReadFile(Path("locked.mdb")));
+}
+
 TEST_F(AccessImport, ExistingDestIsRefusedAndKept) {
   std::ofstream(Path("out.db")) << "mine";
   EXPECT_EQ(kImportFailed, Convert("testV1997.mdb"));
@@ -391,10 +464,19 @@ TEST_F(AccessImport, WriterKeepsAutoNumbersAndExactValues) {
   auto db = engine_->CreateDatabase(Path("w.db"));
   AccessTable t;
   t.name = "Geburtstag";
-  t.columns = {{"ID", kLong, 4, 0, 0, true}, {"Name", kText, 20}, {"Betrag", kCurrency, 8},
-               {"Datum", kDateTime, 8}, {"Notiz", kMemo, 0}, {"Bild", kOle, 0}, {"Kennung", kGuid, 16},
-               {"Anteil", kNumeric, 17, 28, 10}};
-  t.columns[1].allow_zero_length = true;
+  const auto column = [](const char* name, int type, int32_t size) {
+    AccessColumn c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    return c;
+  };
+  t.columns = {column("ID", kLong, 4), column("Name", kText, 20), column("Betrag", kCurrency, 8),
+               column("Datum", kDateTime, 8), column("Notiz", kMemo, 0), column("Bild", kOle, 0),
+               column("Kennung", kGuid, 16), column("Anteil", kNumeric, 17)};
+  t.columns[0].auto_number = true;
+  t.columns[7].precision = 28;
+  t.columns[7].scale = 10;
   t.indexes = {{"PrimaryKey", true, true, false, true, {{"ID", false}}}, {"Datum", false, false, true, false, {{"Datum", true}}}};
   std::vector<std::string> reported;
   TableWriter writer(db, t, [&](const std::string& item) { reported.push_back(item); });

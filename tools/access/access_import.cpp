@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -22,9 +23,6 @@ namespace access_file {
 
 namespace {
 
-// Tables with more records than this show their progress.
-constexpr uint32_t kProgressThreshold = 5000;
-constexpr uint64_t kProgressStep = 10000;
 // Records written in one transaction.
 constexpr uint64_t kTransactionSize = 10000;
 
@@ -35,10 +33,13 @@ std::string Counted(uint64_t n, const char* one, const char* many) {
 }
 
 void ConvertTable(AccessReader& reader, dao::Workspace& ws, const std::shared_ptr<dao::Database>& db,
-                  const std::string& name, Summary& summary, std::ostream& progress) {
+                  const std::string& name, Summary& summary, std::ostream& progress, const ProgressSteps& steps) {
   const AccessTable table = reader.ReadTable(name);
   TableWriter writer(db, table, [&](const std::string& item) { summary.not_carried.push_back(item); });
-  const bool show = table.record_count > kProgressThreshold;
+  const bool show = table.record_count > steps.threshold;
+  const auto report = [&](uint64_t n) {
+    progress << table.name << ": " << n << " of " << table.record_count << " records" << std::endl;
+  };
   ws.BeginTrans();
   try {
     reader.ReadRecords(table, [&](const std::vector<Variant>& values) {
@@ -48,10 +49,10 @@ void ConvertTable(AccessReader& reader, dao::Workspace& ws, const std::shared_pt
         ws.CommitTrans();
         ws.BeginTrans();
       }
-      if (show && n % kProgressStep == 0)
-        progress << table.name << ": " << n << " of " << table.record_count << " records" << std::endl;
+      if (show && n % steps.step == 0 && n < table.record_count) report(n);
     });
     ws.CommitTrans();
+    if (show) report(writer.records());
   } catch (const framework::Exception& e) {
     ws.Rollback();
     throw framework::Exception("table " + table.name + ", record " + std::to_string(writer.records() + 1) + ": " + e.Message());
@@ -138,13 +139,15 @@ std::string Summary::Text() const {
   return text;
 }
 
-Summary ConvertAccess(const std::string& source, const std::string& dest, std::ostream& progress) {
+Summary ConvertAccess(const std::string& source, const std::string& dest, std::ostream& progress,
+                      const ProgressSteps& steps) {
+  assert(steps.step > 0);
   AccessReader reader(source);
   auto eng = engine::CreateEngine();
   auto ws = eng->CreateWorkspace("import", Variant("Admin"), Variant(""), Variant(dao::dbUseJet));
   std::shared_ptr<dao::Database> db = ws->CreateDatabase(dest);
   Summary summary;
-  for (const std::string& name : reader.TableNames()) ConvertTable(reader, *ws, db, name, summary, progress);
+  for (const std::string& name : reader.TableNames()) ConvertTable(reader, *ws, db, name, summary, progress, steps);
   ConvertQueries(reader, *db, summary);
   for (const AccessLink& link : reader.Links())
     summary.not_carried.push_back(link.name + ": linked table (" + link.source + "); linked tables are not carried over");

@@ -5,6 +5,7 @@
 #include <glib.h>
 #include <iconv.h>
 #include <mdbtools.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -32,8 +33,13 @@ constexpr int kIndexPrimary = 1;
 std::string Quoted(const std::string& s) { return "'" + s + "'"; }
 
 // Checks, before libmdb sees the file, that it can be read, is an Access database and holds
-// whole pages: libmdb itself reads past the end of a cut file without noticing.
+// whole pages: libmdb itself reads past the end of a cut file without noticing. Only regular
+// files are opened: opening a FIFO would wait for a writer that may never come.
 void CheckFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw AccessError("cannot read " + Quoted(path) + ": " +
+                      (S_ISDIR(st.st_mode) ? "it is a directory" : "it is no regular file (a device, FIFO or socket)"));
   std::ifstream in(path, std::ios::binary);
   if (!in) throw AccessError("cannot read " + Quoted(path) + ": " + std::strerror(errno));
   std::string header(kHeaderSize, '\0');

@@ -152,7 +152,7 @@ void TableWriter::Add(const std::vector<Variant>& values) {
       // The engine keeps decimals as doubles.
       const std::string text = v.ToString();
       if (!DoubleHoldsDecimal(text)) ++inexact_decimals_[k];
-      row.push_back(Variant(std::strtod(text.c_str(), nullptr)));
+      row.emplace_back(std::strtod(text.c_str(), nullptr));
     } else {
       row.push_back(v);
     }
