@@ -563,6 +563,7 @@ class ExprTranslator {
     if (f == "MINUTE") return simple("jet_minute", dbInteger, 1);
     if (f == "SECOND") return simple("jet_second", dbInteger, 1);
     if (f == "WEEKDAY") return call("jet_weekday", dbInteger, 1, 2);
+    if (f == "GENGUID") { need(0, 0); type = dbGUID; return "randomblob(16)"; }  // a new random GUID
     if (f == "NOW") return simple("jet_now", dbDate, 0);
     if (f == "DATE" || f == "DATE$") return simple("jet_date", dbDate, 0);
     if (f == "TIME" || f == "TIME$") return simple("jet_time", dbDate, 0);
