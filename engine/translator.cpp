@@ -79,16 +79,21 @@ struct Scope {
 SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
                   const std::vector<ExprPtr>& filters, const std::vector<OrderItem>& sort);
 
-// The whole SELECT of a plan, with its values.
-SqlText FullSelect(const SelectPlan& p) {
+// A plan's SELECT from its FROM clause on, with its values.
+SqlText FromOn(const SelectPlan& p) {
   SqlText out;
-  out.Add("SELECT " + p.select_sql, p.select_slots)
-      .Add(p.from_sql, p.from_slots)
+  out.Add(p.from_sql, p.from_slots)
       .Add(p.where_sql, p.where_slots)
       .Add(p.tail_sql, p.tail_slots)
       .Add(p.order_sql, p.order_slots)
       .Add(p.limit_sql);
   return out;
+}
+
+// The whole SELECT of a plan, with its values.
+SqlText FullSelect(const SelectPlan& p) {
+  SqlText out;
+  return out.Add("SELECT " + p.select_sql, p.select_slots).Add(FromOn(p));
 }
 
 // The value of a field as an expression (a currency field is stored scaled).
@@ -446,13 +451,8 @@ class ExprTranslator {
     const OutField& f = p.fields[0];
     type = f.type;
     SqlText out;
-    out.Add(std::string("SELECT ") + (p.distinct ? "DISTINCT " : "") + FieldValueSql(f) + " AS jet_value", f.slots)
-        .Add(p.from_sql, p.from_slots)
-        .Add(p.where_sql, p.where_slots)
-        .Add(p.tail_sql, p.tail_slots)
-        .Add(p.order_sql, p.order_slots)
-        .Add(p.limit_sql);
-    return out;
+    return out.Add(std::string("SELECT ") + (p.distinct ? "DISTINCT " : "") + FieldValueSql(f) + " AS jet_value", f.slots)
+        .Add(FromOn(p));
   }
 
   // ---- functions
@@ -703,9 +703,7 @@ SqlText LayerSelect(const SelectPlan& p, const std::vector<SqlText>& keys) {
   for (size_t k = 0; k < p.fields.size(); ++k)
     out.Add((k ? ", " : "") + p.fields[k].sql + " AS " + QuoteName("c" + std::to_string(k)), p.fields[k].slots);
   for (size_t k = 0; k < keys.size(); ++k) out.Add(", ").Add(keys[k]).Add(" AS " + QuoteName("k" + std::to_string(k)));
-  out.Add(p.from_sql, p.from_slots).Add(p.where_sql, p.where_slots).Add(p.tail_sql, p.tail_slots);
-  out.Add(p.order_sql, p.order_slots).Add(p.limit_sql);
-  return out;
+  return out.Add(FromOn(p));
 }
 
 // One key of an ORDER BY as SQL over a layer of a wrapped query.
@@ -1160,8 +1158,7 @@ void InsertSelect(const Catalog& catalog, const std::string& table, const std::v
     const std::string v = f.type == dbGUID && !f.column.empty() ? f.sql : FieldValueSql(f);
     sql.Add((k ? ", " : "") + StoreSql(table, *targets[k], v), f.slots);
   }
-  sql.Add(sp.from_sql, sp.from_slots).Add(sp.where_sql, sp.where_slots).Add(sp.tail_sql, sp.tail_slots);
-  sql.Add(sp.order_sql, sp.order_slots).Add(sp.limit_sql);
+  sql.Add(FromOn(sp));
   plan.sql += sql.sql;
   AppendAll(plan.slots, sql.slots);
   plan.parameters = sp.parameters;
