@@ -1,6 +1,8 @@
 // Jet's text comparison and functions inside SQLite: the collation "JET" (case-insensitive,
-// accent-sensitive, through ICU), Jet's LIKE, case mapping, date parts and conversions, all as
-// SQL functions named jet_* that the translated SQL calls.
+// accent-sensitive, through ICU), Jet's LIKE, case mapping, and the jet_* SQL functions that the
+// translated SQL calls (date parts and arithmetic, Format, conversions, the text functions; the
+// work of the larger ones is in jet_dates.h, jet_format.h and jet_strings.h). A Null where Jet's
+// function needs a value is Jet's error 94, "Invalid use of Null".
 #pragma once
 
 #include <sqlite3.h>
@@ -15,7 +17,7 @@ void RegisterJetFunctions(sqlite3* db);
 // Jet's comparison of two texts: <0, 0, >0 (no regard to case, regard to accents).
 int JetCompare(const std::string& a, const std::string& b);
 // Jet's LIKE: * any run, ? one character, # one digit, [abc] [a-z] [!...] one of (not) these;
-// no regard to case, regard to accents.
+// no regard to case, regard to accents. Takes at most (value length) x (pattern length) steps.
 bool JetLike(const std::string& value, const std::string& pattern);
 // Lower and upper case of UTF-8 text by Unicode's rules.
 std::string JetLower(const std::string& text);
