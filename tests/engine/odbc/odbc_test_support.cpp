@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -83,7 +84,16 @@ void StartGuard() {
 
 class ServersEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { Servers::Start(); }
+  // Without the servers no test can run; the program ends with the reason (the guard then
+  // removes what was made).
+  void SetUp() override {
+    try {
+      Servers::Start();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "The ODBC test servers could not be started: %s\n", e.what());
+      std::exit(1);
+    }
+  }
   void TearDown() override { Servers::Stop(); }
 };
 
