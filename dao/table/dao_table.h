@@ -524,7 +524,7 @@ class TUxDaoTable : public dataset::TDataSet, public IOpenTable {
                             const std::string& result_fields) override;
   // The name of an index definition whose fields cover `fields` (";"-separated, a leading "!"
   // asks for an index of exactly those fields); empty unless TableType is 1 and IndexDefs is not
-  // empty. In loose mode an index that starts with one of the fields is preferred.
+  // empty. In loose mode only an index that starts with one of the fields serves.
   std::string IndexForFields(const std::string& fields);
   // The 0-based record number of `bookmark` found by walking `recordset` from an estimate of its
   // position; -1 when UseGetRecNo is false. Moves `recordset`.

@@ -84,25 +84,6 @@ bool SeekValueMatches(const Variant& value, const std::string& key, dataset::TFi
   }
 }
 
-// Whether the current records of two recordsets over the same table hold the same values.
-bool SameValues(const std::shared_ptr<Recordset>& a, const std::shared_ptr<Recordset>& b) {
-  const auto fa = a->Fields();
-  const auto fb = b->Fields();
-  const int count = fa->Count();
-  for (int i = 0; i < count; ++i) {
-    const Variant va = fa->Item(i)->Value();
-    const Variant vb = fb->Item(i)->Value();
-    if (va.IsClear() || vb.IsClear()) {
-      if (va.IsClear() != vb.IsClear()) return false;
-    } else if (va.Type() == framework::VarType::Bytes || vb.Type() == framework::VarType::Bytes) {
-      if (va.ToBytes() != vb.ToBytes()) return false;
-    } else if (va.ToString() != vb.ToString()) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -143,7 +124,6 @@ std::string TUxDaoTable::IndexForFields(const std::string& fields) {
   const bool exact = text[0] == '!';
   if (exact) text.erase(0, 1);
   const std::vector<std::string> keys = daotable::SplitFieldList(text);
-  std::string result;
   for (int i = 0; i < defs.Count(); ++i) {
     const dataset::TIndexDef& def = defs.Items(i);
     // This library keeps an index's descending fields apart from its ascending ones; both are
@@ -153,12 +133,14 @@ std::string TUxDaoTable::IndexForFields(const std::string& fields) {
       index_fields.push_back(name);
     if (exact) {
       if (index_fields.size() == keys.size() && CoversAll(index_fields, keys)) return def.Name();
-    } else if (index_fields.size() >= keys.size() && CoversAll(index_fields, keys)) {
-      result = def.Name();
-      if (!index_fields.empty() && IndexOfName(keys, index_fields[0]) >= 0) return result;
+    } else if (index_fields.size() >= keys.size() && CoversAll(index_fields, keys) &&
+               IndexOfName(keys, index_fields[0]) >= 0) {
+      // A Seek gives its first key to the index's first field: an index led by another field
+      // cannot find the key.
+      return def.Name();
     }
   }
-  return result;
+  return "";
 }
 
 bool TUxDaoTable::Locate(const std::string& key_fields, const Variant& key_values,
@@ -189,6 +171,12 @@ bool TUxDaoTable::Locate(const std::string& key_fields, const Variant& key_value
     if (index_name.empty())
       throw EDatabaseError(
           "Index Property is Empty!\r\nYou must set an index before using Locate with StandardTables");
+    // A Seek gives its first key to the index's first field; an index led by a field that is no
+    // key field cannot find the record, so the table is walked instead.
+    const auto index_fields =
+        database_->CoreDatabase()->TableDefs()->Item(table_name_)->Indexes()->Item(index_name)->Fields();
+    if (index_fields->Count() == 0 || IndexOfName(names, index_fields->Item(0)->Name()) < 0)
+      return ScanForLocate(names, values, options, p0);
     return SeekForLocate(names, values, index_name, options, by_position);
   }
 
@@ -236,26 +224,13 @@ bool TUxDaoTable::SeekForLocate(const std::vector<std::string>& names,
     Ignoring([&] { clone->Close(); });
     return false;
   }
-  // A clone put on another index has a keyset of its own, whose bookmarks lead elsewhere in the
-  // dataset's recordset: the found record is looked up again in the dataset's order.
+  // The record number counts in the dataset's order: a clone in that order is put on the found
+  // record by its bookmark, which names the record whatever index a recordset walks.
   std::shared_ptr<Recordset> target = clone;
   if (!framework::SameText(dao_recordset_->Index(), clone->Index())) {
     target = dao_recordset_->Clone();
-    const std::string order = dao_recordset_->Index();
-    bool placed = false;
-    if (!order.empty()) {
-      const auto order_fields =
-          database_->CoreDatabase()->TableDefs()->Item(table_name_)->Indexes()->Item(order)->Fields();
-      const auto found_fields = clone->Fields();
-      std::vector<Variant> keys;
-      for (int i = 0; i < order_fields->Count() && i < kSeekSlots; ++i)
-        keys.push_back(found_fields->Item(order_fields->Item(i)->Name())->Value());
-      target->Seek("=", keys);
-      placed = !target->NoMatch();
-    }
-    if (!placed) target->MoveFirst();
-    while (!target->Eof() && !SameValues(target, clone)) target->MoveNext();
-    found = !target->Eof();
+    if (!dao_recordset_->Index().empty()) target->SetIndex(dao_recordset_->Index());
+    target->SetBookmark(clone->Bookmark());
   }
   found = found && MoveToClonedRecord(target, by_position, 0);
   Ignoring([&] { clone->Close(); });

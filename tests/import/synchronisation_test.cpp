@@ -174,6 +174,17 @@ TEST_F(SynchronisationTest, RunningTheSameFileTwiceChangesNothingMore) {
   EXPECT_EQ(0, protocol_.Count());
 }
 
+TEST_F(SynchronisationTest, AnEmptyTableWithEveryRowSkippedEndsNormally) {
+  auto engine = std::dynamic_pointer_cast<dao::DBEngine>(framework::CreateOleObject("DAO.DBEngine.36"));
+  engine->OpenDatabase(path_)->Execute("DELETE FROM Geburtstag");
+  // No usable birthday: pass 1 adds nothing, pass 2 walks an open, empty table.
+  Grid({{"1001", "", "Meier Hans", "0711 1"}, {"1002", "", "Alt Anna", "0711 2"}});
+  RecordingProgress progress;
+  SynchroniseTable(grid_, *table_, protocol_, progress);
+  EXPECT_TRUE(Records().empty());
+  EXPECT_EQ(protocol_.Count(), 0);
+}
+
 TEST_F(SynchronisationTest, AGridWithoutPersonnelNumbersIsRefusedAndDeletesNothing) {
   const std::vector<Record> before = Records();
   // Before any file was loaded the grid has one empty data row; a file without data lines

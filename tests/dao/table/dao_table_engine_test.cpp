@@ -255,6 +255,44 @@ TEST_F(DaoTableOnEngine, CancelAndFailedPostLeaveTheRecordAsItWas) {
   EXPECT_EQ(Numbers()[0], 1000);
 }
 
+TEST_F(DaoTableOnEngine, APostOfARecordChangedMeanwhileIsRefusedThroughThePostErrorPath) {
+  table_->Open();
+  table_->BeginEdit();
+  table_->FieldNamed("Telefon").SetAsString("meins");
+  auto other = database_->CoreWorkspace()->OpenDatabase(database_->Database());
+  other->Execute("UPDATE Geburtstag SET Mitarbeiter = 'von nebenan' WHERE Personalnr = 1000");
+  int answered = 0;
+  table_->OnPostError = [&](dataset::TDataSet&, framework::Exception& e, dataset::TDataAction& action) {
+    ++answered;
+    auto* ole = dynamic_cast<framework::EOleException*>(&e);
+    ASSERT_NE(ole, nullptr);
+    EXPECT_EQ(ole->ErrorCode(), err::kWriteConflict);
+    action = dataset::eaAbort;
+  };
+  table_->PostRecord();
+  EXPECT_EQ(answered, 1);
+  table_->CancelEdit();
+  // The other user's change stands; ours was not written.
+  auto rs = database_->CoreDatabase()->OpenRecordset("SELECT Mitarbeiter, Telefon FROM Geburtstag WHERE Personalnr = 1000",
+                                                     Variant(dbOpenSnapshot));
+  EXPECT_EQ(rs->Fields()->Item(0)->Value().ToString(), "von nebenan");
+  EXPECT_EQ(rs->Fields()->Item(1)->Value().ToString(), "0711-0");
+}
+
+TEST_F(DaoTableOnEngine, DeletingTheOnlyRecordEndsNormally) {
+  database_->CoreDatabase()->Execute("DELETE FROM Geburtstag WHERE Personalnr <> 1003");
+  table_->Open();
+  int after_delete = 0;
+  table_->AfterDelete = [&](dataset::TDataSet&) { ++after_delete; };
+  table_->DeleteRecord();
+  EXPECT_EQ(after_delete, 1);
+  EXPECT_TRUE(table_->IsEmpty());
+  EXPECT_TRUE(Numbers().empty());
+  // An empty table walks from its first record without an error.
+  table_->GoFirst();
+  EXPECT_TRUE(table_->AtEnd());
+}
+
 TEST_F(DaoTableOnEngine, NewRecordsGetTheColumnDefaults) {
   table_->SetTableName("Vorgaben");
   table_->Open();

@@ -251,6 +251,53 @@ TEST_F(DaoTableSearch, LocateOnATableTypeRecordsetSeeksOnAnIndex) {
   EXPECT_THROW(table_->FindFirstMatch("Personalnr", Variant("1999"), 0), framework::EOleException);
 }
 
+TEST_F(DaoTableSearch, LocateOnAStandardTableAfterAnInsertFindsAndEditsTheRightRecord) {
+  database_->CoreDatabase()->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1002");
+  table_->SetTableType(dbOpenTable);
+  table_->SetIndexName("Personalnr");
+  table_->Open();
+  // A record that takes its place in the middle of the index, added through the table.
+  table_->StartAppend();
+  table_->FieldNamed("Personalnr").SetAsInteger(1002);
+  table_->FieldNamed("Mitarbeiter").SetAsString("Neu");
+  table_->PostRecord();
+  for (const int number : {1001, 1002, 1003, 1005}) {
+    ASSERT_TRUE(table_->Locate("Personalnr", Variant(number), 0)) << number;
+    EXPECT_EQ(Number(), number);
+  }
+  ASSERT_TRUE(table_->Locate("Personalnr", Variant(1003), 0));
+  table_->BeginEdit();
+  table_->FieldNamed("Telefon").SetAsString("geändert");
+  table_->PostRecord();
+  auto rs = database_->CoreDatabase()->OpenRecordset("SELECT Personalnr FROM Geburtstag WHERE Telefon = 'geändert'",
+                                                     Variant(dbOpenSnapshot));
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Fields()->Item(0)->Value().ToInt32(), 1003);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  // The record count needs no repair check warning when another connection added records.
+  auto other = database_->CoreWorkspace()->OpenDatabase(database_->Database());
+  other->Execute("INSERT INTO Geburtstag (Personalnr) VALUES (4000)");
+  table_->SetWarnOnBadDatabase(true);
+  table_->Refresh();
+  EXPECT_NO_THROW(table_->GoLast());
+  EXPECT_EQ(table_->RecordCount(), kRecords + 1);
+  EXPECT_EQ(Number(), 4000);
+}
+
+TEST_F(DaoTableSearch, LocateOnTheSecondFieldOfTheOnlyIndexFindsTheRecord) {
+  table_->SetTableType(dbOpenTable);
+  table_->SetIndexName("NameTelefon");
+  table_->Open();
+  // The only index holding Telefon is led by Mitarbeiter: a Seek cannot find a Telefon.
+  ASSERT_TRUE(table_->Locate("Telefon", Variant("0711-3"), 0));
+  EXPECT_EQ(Number(), 1003);
+  ASSERT_TRUE(table_->Locate("Telefon", Variant("gleich"), 0));
+  EXPECT_EQ(table_->FieldNamed("Telefon").AsString(), "gleich");
+  EXPECT_FALSE(table_->Locate("Telefon", Variant("0711-9"), 0));
+  EXPECT_EQ(table_->FieldNamed("Telefon").AsString(), "gleich");
+}
+
 TEST_F(DaoTableSearch, IndexForFieldsChoosesByCoverage) {
   table_->SetTableType(dbOpenTable);
   table_->Open();
@@ -264,8 +311,8 @@ TEST_F(DaoTableSearch, IndexForFieldsChoosesByCoverage) {
   // Loose: the first covering index that starts with a key field wins.
   EXPECT_EQ(table_->IndexForFields("Telefon"), "Breit");
   EXPECT_EQ(table_->IndexForFields("Mitarbeiter"), "NameTel");
-  // Covering but not starting with a key field: the last covering index.
-  EXPECT_EQ(table_->IndexForFields("Personalnr"), "Breit");
+  // Covering but not starting with a key field: no index, since a Seek could not find the key.
+  EXPECT_EQ(table_->IndexForFields("Personalnr"), "");
   EXPECT_EQ(table_->IndexForFields("Geburtsdatum"), "");
   EXPECT_EQ(table_->IndexForFields(""), "");
   table_->Close();
