@@ -929,9 +929,12 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
       SortKey inner, outer;
       inner.descending = outer.descending = o.descending;
       int field = -1;
-      if (s.distinct && o.expr->kind == Expr::kName && o.expr->parts.size() == 1)
+      if (s.distinct && o.expr->kind == Expr::kName) {
+        const std::string& last = o.expr->parts.back();
         for (size_t k = 0; k < fields.size() && field < 0; ++k)
-          if (SameName(fields[k].name, o.expr->parts[0])) field = static_cast<int>(k);
+          if (SameName(fields[k].name, last) || (o.expr->parts.size() > 1 && SameName(fields[k].column, last)))
+            field = static_cast<int>(k);
+      }
       std::string column;
       int type;
       if (field >= 0) {

@@ -273,6 +273,10 @@ TEST_F(JetQueryTest, TopKeepsTheRecordsThatTieWithTheLast) {
   EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 50 PERCENT K FROM A ORDER BY K", Variant(dbOpenSnapshot)), "K"),
             (Texts{"1", "2", "3"}));
   EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 20 PERCENT K FROM A", Variant(dbOpenSnapshot)), "K").size(), 1u);
+  // With DISTINCT the order is by fields of the query; ties count on distinct records.
+  EXPECT_EQ(Column(db_->OpenRecordset("SELECT DISTINCT TOP 2 Q FROM A ORDER BY A.Q", Variant(dbOpenSnapshot)), "Q"),
+            (Texts{"3", "6"}));
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("SELECT DISTINCT TOP 2 Q FROM A ORDER BY K"); }), 3093);
   // Without ORDER BY there are no ties: the first n records.
   EXPECT_EQ(Column(db_->OpenRecordset("SELECT TOP 3 K FROM A", Variant(dbOpenSnapshot)), "K").size(), 3u);
   // A filter on a TOP query applies to its records, not before the TOP.
