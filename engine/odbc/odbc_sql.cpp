@@ -1,5 +1,8 @@
 #include "engine/odbc/odbc_sql.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "dao/dao_constants.h"
 #include "engine/catalog.h"
 #include "engine/errors.h"
@@ -44,6 +47,7 @@ SqlPiece SelectSql::Full() const {
     out.Append(where);
   }
   out.Append(group);
+  out.Append(unions);
   if (!order.empty()) {
     out.sql += " ORDER BY ";
     out.Append(order);
@@ -128,23 +132,47 @@ const OdbcColumn* Translator::Resolve(const engine::Expr& e, const ScopeTable** 
   const auto& parts = e.parts;
   if (parts.empty()) return nullptr;
   const std::string& column = parts.back();
-  if (parts.size() >= 2) {
-    const std::string& qualifier = parts[parts.size() - 2];
-    for (const auto& t : scope_)
-      if (SameName(t.alias, qualifier) || (t.table && SameName(t.table->name, qualifier))) {
-        if (const OdbcColumn* c = t.table->Column(column)) {
-          *table = &t;
-          return c;
-        }
+  // The select's own tables first, then those of the selects around a subquery, inside out.
+  auto in = [&](const std::vector<ScopeTable>& scope) -> const OdbcColumn* {
+    for (const auto& t : scope) {
+      if (parts.size() >= 2 && !SameName(t.alias, parts[parts.size() - 2]) &&
+          !(t.table && SameName(t.table->name, parts[parts.size() - 2])))
+        continue;
+      if (const OdbcColumn* c = t.table->Column(column)) {
+        *table = &t;
+        return c;
       }
-    return nullptr;
-  }
-  for (const auto& t : scope_)
-    if (const OdbcColumn* c = t.table->Column(column)) {
-      *table = &t;
-      return c;
     }
+    return nullptr;
+  };
+  if (const OdbcColumn* c = in(scope_)) return c;
+  for (auto it = outer_.rbegin(); it != outer_.rend(); ++it)
+    if (const OdbcColumn* c = in(*it)) return c;
   return nullptr;
+}
+
+SqlPiece Translator::Subquery(const engine::Select& select) {
+  const Names names = names_;
+  auto scope = scope_;
+  auto aliases = aliases_;
+  const int depth = alias_depth_;
+  outer_.push_back(scope);
+  SqlPiece out;
+  try {
+    alias_depth_ = 0;
+    const SelectSql inner = Select(select, {});
+    if (inner.top >= 0) Unsupported("TOP in a subquery");
+    out = Text("(");
+    out.Append(inner.Full());
+    out.sql += ")";
+  } catch (...) {
+    outer_.pop_back();
+    names_ = names, scope_ = std::move(scope), aliases_ = std::move(aliases), alias_depth_ = depth;
+    throw;
+  }
+  outer_.pop_back();
+  names_ = names, scope_ = std::move(scope), aliases_ = std::move(aliases), alias_depth_ = depth;
+  return out;
 }
 
 int Translator::TypeOf(const ExprPtr& e) {
@@ -351,6 +379,12 @@ SqlPiece Translator::Expr(const ExprPtr& e, int hint) {
       const int t = TypeOf(e->args[0]);
       SqlPiece out = Text("(");
       out.Append(Expr(e->args[0]));
+      if (e->subquery) {
+        out.sql += e->negated ? " NOT IN " : " IN ";
+        out.Append(Subquery(*e->subquery));
+        out.sql += ")";
+        return out;
+      }
       out.sql += e->negated ? " NOT IN (" : " IN (";
       for (size_t k = 1; k < e->args.size(); ++k) {
         if (k > 1) out.sql += ", ";
@@ -377,8 +411,31 @@ SqlPiece Translator::Expr(const ExprPtr& e, int hint) {
       return out;
     }
     case K::kCall: return Call(*e);
-    default: Unsupported("This kind of expression (a subquery or another form the translator does not know)");
+    case K::kSubquery:
+      if (!e->subquery) break;
+      return Subquery(*e->subquery);
+    case K::kExists: {
+      if (!e->subquery) break;
+      SqlPiece out = Text(e->negated ? "(NOT EXISTS " : "(EXISTS ");
+      out.Append(Subquery(*e->subquery));
+      out.sql += ")";
+      return out;
+    }
+    case K::kQuantified: {
+      if (!e->subquery || e->args.empty()) break;
+      static const std::string kComparisons[] = {"=", "<>", "<", ">", "<=", ">="};
+      if (std::find(std::begin(kComparisons), std::end(kComparisons), e->op) == std::end(kComparisons))
+        Unsupported("The comparison " + e->op + " with ANY or ALL");
+      SqlPiece out = Text("(");
+      out.Append(Expr(e->args[0]));
+      out.sql += " " + e->op + (e->text == "ALL" ? " ALL " : " ANY ");
+      out.Append(Subquery(*e->subquery));
+      out.sql += ")";
+      return out;
+    }
+    default: break;
   }
+  Unsupported("This kind of expression (a form the translator does not know)");
 }
 
 void Translator::AddTable(const TableRef& ref, SqlPiece& from) {
@@ -401,6 +458,7 @@ SelectSql Translator::Select(const engine::Select& s, const std::vector<ParamDec
   scope_.clear();
   aliases_.clear();
   if (s.from.empty()) Unsupported("A SELECT without FROM");
+  if (!s.unions.empty() && !filters.empty()) Unsupported("A Filter on a UNION query");
   // FROM first, so that the select list's names resolve.
   out.from = Text(" FROM ");
   bool joined = s.from.size() > 1;
@@ -500,10 +558,38 @@ SelectSql Translator::Select(const engine::Select& s, const std::vector<ParamDec
     }
   }
   const std::vector<OrderItem>& order = sort.empty() ? s.order_by : sort;
+  // The further selects of a UNION, each with scopes of its own; the first select's tables
+  // are those of the set.
+  const auto first_scope = scope_;
+  const auto first_aliases = aliases_;
+  for (const auto& part : s.unions) {
+    if (!part.select) continue;
+    const SelectSql next = Select(*part.select, {});
+    if (next.columns.size() != out.columns.size())
+      Raise(err::kExpressionSyntax, "The selects of a UNION have different numbers of columns.");
+    out.unions.sql += part.all ? " UNION ALL " : " UNION ";
+    out.unions.Append(next.Full());
+  }
+  scope_ = first_scope;
+  aliases_ = first_aliases;
   if (!sort.empty()) names_ = Names::kCriteria;
   for (size_t k = 0; k < order.size(); ++k) {
     if (k) out.order.sql += ", ";
-    out.order.Append(Expr(order[k].expr));
+    if (!s.unions.empty()) {
+      // A union is ordered by its result columns, named as the first select names them.
+      const ExprPtr& item = order[k].expr;
+      size_t found = out.columns.size();
+      if (item->kind == engine::Expr::kName)
+        for (size_t c = 0; c < out.columns.size() && found == out.columns.size(); ++c)
+          if (SameName(out.columns[c].name, item->parts.back())) found = c;
+      if (item->kind == engine::Expr::kInteger && item->integer >= 1 &&
+          item->integer <= static_cast<int64_t>(out.columns.size()))
+        found = static_cast<size_t>(item->integer - 1);
+      if (found == out.columns.size()) Unsupported("An ORDER BY of a UNION that is not one of its columns");
+      out.order.sql += std::to_string(found + 1);
+    } else {
+      out.order.Append(Expr(order[k].expr));
+    }
     if (order[k].descending) out.order.sql += " DESC";
   }
   names_ = Names::kQuery;
@@ -512,7 +598,7 @@ SelectSql Translator::Select(const engine::Select& s, const std::vector<ParamDec
   out.top_percent = s.top_percent;
   out.scope = scope_;
   out.aliases = aliases_;
-  out.single_table = !joined && !s.distinct && s.group_by.empty() && !s.having && !aggregate;
+  out.single_table = !joined && s.unions.empty() && !s.distinct && s.group_by.empty() && !s.having && !aggregate;
   return out;
 }
 
@@ -531,7 +617,7 @@ SqlPiece Translator::Action(const JetStatement& st) {
   scope_.clear();
   aliases_.clear();
   if (st.kind != JetStatement::kInsert && st.kind != JetStatement::kUpdate && st.kind != JetStatement::kDelete)
-    Unsupported("Jet DDL (CREATE, DROP, ALTER)");
+    Unsupported(st.kind == JetStatement::kSelectInto ? "SELECT ... INTO" : "Jet DDL (CREATE, DROP, ALTER)");
   auto table = catalog_.Find(st.table);
   if (!table) Raise(err::kUnknownTable, "The table " + Quoted(st.table) + " does not exist in the data source.");
   const std::string table_sql = catalog_.SqlName(*table);

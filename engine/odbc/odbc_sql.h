@@ -59,11 +59,13 @@ struct SelectSql {
   SqlPiece from;         // " FROM ..."
   SqlPiece where;        // the condition alone, or empty
   SqlPiece group;        // " GROUP BY ... HAVING ..." or empty
-  SqlPiece order;        // the ORDER BY list alone, or empty
+  SqlPiece unions;       // " UNION [ALL] SELECT ..." for each further select, or empty
+  SqlPiece order;        // the ORDER BY list alone (of the whole union), or empty
   std::vector<OutColumn> columns;
   std::vector<ScopeTable> scope;
   std::vector<std::pair<std::string, ExprPtr>> aliases;  // select-list aliases
-  // One table, no join, grouping, aggregate or DISTINCT: each record is a row of `scope[0]`.
+  // One table, no join, union, grouping, aggregate or DISTINCT: each record is a row of
+  // `scope[0]`.
   bool single_table = false;
 
   // The whole statement.
@@ -105,6 +107,8 @@ class Translator {
   int TypeOf(const ExprPtr& e);
   const OdbcColumn* Resolve(const engine::Expr& e, const ScopeTable** table);
   SqlPiece Parameter(const std::string& name);
+  // "(SELECT ...)" of a subquery, whose names may also be those of the enclosing selects.
+  SqlPiece Subquery(const engine::Select& select);
   void Declare(const std::vector<ParamDecl>& declared);
   void AddTable(const TableRef& ref, SqlPiece& from);
   [[noreturn]] void Unsupported(const std::string& what);
@@ -114,6 +118,7 @@ class Translator {
   ParamValues values_;
   Names names_ = Names::kQuery;
   std::vector<ScopeTable> scope_;
+  std::vector<std::vector<ScopeTable>> outer_;  // scopes of the selects a subquery is in
   std::vector<std::pair<std::string, ExprPtr>> aliases_;
   std::vector<QueryParam> parameters_;
   std::vector<std::string> missing_;

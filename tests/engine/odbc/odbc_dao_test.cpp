@@ -364,6 +364,30 @@ TEST_F(PgTest, SelectsTranslateTopFunctionsAndParameters) {
             values("SELECT IIf(Geburtsdatum < #1/1/1960#, 'alt', 'jung') AS a FROM Geburtstag ORDER BY Mitarbeiter", "a"));
   EXPECT_EQ((std::vector<std::string>{"2"}),
             values("SELECT Count(*) AS n FROM Geburtstag GROUP BY Telefon IS NULL HAVING Count(*) > 1", "n"));
+  // Subqueries (also correlated ones) and UNION go to the server as they are meant.
+  Exec(*db_, "DROP TABLE IF EXISTS Termine");
+  Exec(*db_, "CREATE TABLE Termine (id serial PRIMARY KEY, personalnr integer, text varchar(20))");
+  Exec(*db_, "INSERT INTO Termine (personalnr, text) VALUES (1001, 'a'), (1001, 'b'), (1003, 'c')");
+  EXPECT_EQ((std::vector<std::string>{"Meier Hans", "Wolf Sabine"}),
+            values("SELECT Mitarbeiter FROM Geburtstag WHERE Personalnr IN (SELECT Personalnr FROM Termine) "
+                   "ORDER BY Mitarbeiter", "Mitarbeiter"));
+  EXPECT_EQ((std::vector<std::string>{"Alt Anna"}),
+            values("SELECT Mitarbeiter FROM Geburtstag AS g WHERE NOT EXISTS "
+                   "(SELECT * FROM Termine t WHERE t.Personalnr = g.Personalnr)", "Mitarbeiter"));
+  EXPECT_EQ((std::vector<std::string>{"2", "0", "1"}),
+            values("SELECT (SELECT Count(*) FROM Termine WHERE Termine.Personalnr = Geburtstag.Personalnr) AS n "
+                   "FROM Geburtstag ORDER BY Personalnr", "n"));
+  EXPECT_EQ((std::vector<std::string>{"1002", "1003"}),
+            values("SELECT Personalnr FROM Geburtstag WHERE Personalnr > ALL (SELECT Personalnr FROM Termine WHERE text < 'c') "
+                   "ORDER BY Personalnr", "Personalnr"));
+  EXPECT_EQ((std::vector<std::string>{"c", "b", "a", "Wolf Sabine", "Meier Hans", "Alt Anna"}),
+            values("SELECT Mitarbeiter AS Name FROM Geburtstag UNION SELECT text FROM Termine ORDER BY Name DESC", "Name"));
+  auto unioned = db_->OpenRecordset("SELECT Personalnr FROM Geburtstag UNION ALL SELECT Personalnr FROM Termine",
+                                    Variant(dbOpenDynaset));
+  EXPECT_FALSE(unioned->Updatable());
+  EXPECT_EQ(6, unioned->RecordCount());
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("SELECT * INTO Kopie FROM Geburtstag"); }));
+
   // PARAMETERS declare a type; the value given is converted to it.
   auto q = db_->CreateQueryDef(Variant(), Variant("PARAMETERS [von] DateTime; SELECT Mitarbeiter FROM Geburtstag "
                                                   "WHERE Geburtsdatum >= [von] ORDER BY Geburtsdatum"));
