@@ -230,6 +230,7 @@ TEST_F(ComponentsOnPg, TheDataModuleConnectsToTheDataSourceOfItsIni) {
   }
 }
 
+#ifdef GEB_HAS_PROGRAM
 // ---- The program's unattended import, into PostgreSQL and into an engine file -------------
 
 struct Outcome {
@@ -333,6 +334,7 @@ TEST(UnattendedImportTest, IntoPostgreSqlAsIntoAnEngineFile) {
   EXPECT_EQ(from_pg.rows, again.rows);
   pg->Close();
 }
+#endif  // GEB_HAS_PROGRAM
 
 }  // namespace
 }  // namespace odbc_test
