@@ -138,6 +138,9 @@ Tfgeburtstage::Tfgeburtstage(QWidget* parent, const ImportSettings& settings)
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setReadOnly(false);
+  // The protocol grows by a line per deleted record, a hundred thousand lines and more in a large
+  // run; an undo history of every line appended would take as much memory again.
+  Memo1->setUndoRedoEnabled(false);
   body->addWidget(Gitter);
   body->addWidget(Memo1);
   body->addStretch(1);
