@@ -74,6 +74,29 @@ size_t Limit(const OdbcSource& s, size_t count) {
   return n;
 }
 
+// A field of a result as the driver describes it.
+FieldInfo DescribedField(const ColumnDesc& d) {
+  FieldInfo f;
+  f.name = d.name;
+  f.sql_type = d.sql_type;
+  f.type = DaoTypeOf(d.sql_type, d.size, d.digits);
+  f.size = f.type == dbText ? static_cast<int32_t>(d.size) : FixedSize(f.type);
+  f.required = !d.nullable;
+  f.attributes = f.type == dbText || f.type == dbMemo ? dbVariableField : dbFixedField;
+  if (d.auto_increment) f.attributes |= dbAutoIncrField;
+  f.table = d.base_table;
+  f.column = d.base_column;
+  return f;
+}
+
+// The fields of a result the driver describes (pass-through).
+std::vector<FieldInfo> DescribedFields(Statement& st) {
+  std::vector<FieldInfo> out;
+  const int n = st.ColumnCount();
+  for (int k = 0; k < n; ++k) out.push_back(DescribedField(st.Describe(k)));
+  return out;
+}
+
 // Translates the source and settles its fields and key.
 void PrepareSource(OdbcSource& s, int type) {
   OdbcCore& db = *s.db;
@@ -119,13 +142,14 @@ void PrepareSource(OdbcSource& s, int type) {
     st->Prepare(s.sql.Full().sql);
     const int n = std::min<int>(st->ColumnCount(), static_cast<int>(s.fields.size()));
     for (int k = 0; k < n; ++k) {
-      FieldInfo& f = s.fields[k];
-      if (!f.column.empty()) continue;
-      const ColumnDesc d = st->Describe(k);
-      f.sql_type = d.sql_type;
-      f.type = DaoTypeOf(d.sql_type, d.size, d.digits);
-      f.size = f.type == dbText ? static_cast<int32_t>(d.size) : FixedSize(f.type);
-      f.attributes = f.type == dbText || f.type == dbMemo ? dbVariableField : dbFixedField;
+      if (!s.fields[k].column.empty()) continue;
+      FieldInfo f = DescribedField(st->Describe(k));
+      f.name = s.fields[k].name;
+      f.table.clear();  // a computed value has no base column to write to
+      f.column.clear();
+      f.required = false;
+      f.attributes &= ~dbAutoIncrField;
+      s.fields[k] = std::move(f);
     }
   }
   for (const OdbcColumn* key : s.key_columns) {
@@ -134,27 +158,6 @@ void PrepareSource(OdbcSource& s, int type) {
       if (s.sql.columns[k].column == key && s.sql.columns[k].table == base) at = static_cast<int>(k);
     s.key_fields.push_back(at);
   }
-}
-
-// The fields of a result the driver describes (pass-through).
-std::vector<FieldInfo> DescribedFields(Statement& st) {
-  std::vector<FieldInfo> out;
-  const int n = st.ColumnCount();
-  for (int k = 0; k < n; ++k) {
-    const ColumnDesc d = st.Describe(k);
-    FieldInfo f;
-    f.name = d.name;
-    f.sql_type = d.sql_type;
-    f.type = DaoTypeOf(d.sql_type, d.size, d.digits);
-    f.size = f.type == dbText ? static_cast<int32_t>(d.size) : FixedSize(f.type);
-    f.required = !d.nullable;
-    f.attributes = f.type == dbText || f.type == dbMemo ? dbVariableField : dbFixedField;
-    if (d.auto_increment) f.attributes |= dbAutoIncrField;
-    f.table = d.base_table;
-    f.column = d.base_column;
-    out.push_back(std::move(f));
-  }
-  return out;
 }
 
 }  // namespace
