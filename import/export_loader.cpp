@@ -9,6 +9,7 @@
 #include "framework/stop_request.h"
 #include "framework/strings.h"
 #include "framework/text_file.h"
+#include "framework/update_guard.h"
 #include "import/mtools.h"
 
 namespace import {
@@ -19,18 +20,6 @@ namespace {
 std::string Copy(const std::string& s, size_t from, size_t count) {
   return from - 1 < s.size() ? s.substr(from - 1, count) : std::string();
 }
-
-// Holds the change notices of a grid or a line list back until the loading is done, also when
-// it fails, so that a view redraws once.
-template <class T>
-class UpdateGuard {
- public:
-  explicit UpdateGuard(T& target) : target_(target) { target_.BeginUpdate(); }
-  ~UpdateGuard() { target_.EndUpdate(); }
-
- private:
-  T& target_;
-};
 
 }  // namespace
 
@@ -66,8 +55,9 @@ std::string LocateExportFile(const std::string& file_name, const std::string& pr
 void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& grid,
                     framework::TStringList& protocol) {
   if (!framework::FileExists(file_name)) return;
-  UpdateGuard<TStringGrid> grid_update(grid);
-  UpdateGuard<framework::TStringList> protocol_update(protocol);
+  // The views redraw once, when the loading is done or fails.
+  const framework::UpdateGuard<TStringGrid> grid_update(grid);
+  const framework::UpdateGuard<framework::TStringList> protocol_update(protocol);
   protocol.Add("Importprotokoll vom " + framework::DateToStr(framework::Today()));
   grid.SetCell(0, 0, "Personalnummer");
   grid.SetCell(1, 0, "Geburtstag");
