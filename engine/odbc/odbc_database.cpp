@@ -83,10 +83,19 @@ int32_t RunAction(OdbcCore& core, const std::string& sql, int options,
         }
       return false;
     });
-    const SqlPiece piece = tr.Action(parsed);
-    tr.CheckParameters();
-    core.CheckWritable();
-    st->Run(piece.sql, piece.params);
+    const bool ddl = parsed.kind != JetStatement::kInsert && parsed.kind != JetStatement::kUpdate &&
+                     parsed.kind != JetStatement::kDelete && parsed.kind != JetStatement::kSelectInto;
+    if (ddl) {
+      const std::string sql_text = tr.Ddl(parsed);
+      core.CheckWritable();
+      st->Run(sql_text);
+      core.catalog->Refresh();
+    } else {
+      const SqlPiece piece = tr.Action(parsed);
+      tr.CheckParameters();
+      core.CheckWritable();
+      st->Run(piece.sql, piece.params);
+    }
   }
   ++core.changes;
   int64_t n = 0;

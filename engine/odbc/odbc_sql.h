@@ -90,6 +90,10 @@ class Translator {
   SqlPiece Criteria(const SelectSql& select, const ExprPtr& criteria);
   // An INSERT, UPDATE or DELETE.
   SqlPiece Action(const JetStatement& statement);
+  // CREATE TABLE, CREATE INDEX, DROP, ALTER TABLE ADD/DROP in the server's SQL, with Jet's
+  // types named as the server names them. Values are written inline (DDL takes no parameters),
+  // quoted after the standard.
+  std::string Ddl(const JetStatement& statement);
 
   // Parameters met so far, in order of appearance (declared ones first).
   const std::vector<QueryParam>& parameters() const { return parameters_; }
@@ -104,6 +108,8 @@ class Translator {
   SqlPiece Name(const engine::Expr& e, int hint);
   SqlPiece Call(const engine::Expr& e);
   SqlPiece Like(const engine::Expr& e);
+  std::string ColumnSql(const ColumnDecl& column, bool lone_primary_counter);
+  std::string TypeSql(const ColumnDecl& column);
   int TypeOf(const ExprPtr& e);
   const OdbcColumn* Resolve(const engine::Expr& e, const ScopeTable** table);
   SqlPiece Parameter(const std::string& name);

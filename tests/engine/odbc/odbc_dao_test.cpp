@@ -339,7 +339,6 @@ TEST_F(PgTest, ExecuteTranslatesJetSqlOrPassesTheServersSqlThrough) {
   EXPECT_EQ(3061, ErrorOf([&] { db_->Execute("UPDATE Geburtstag SET Telefon = Unbekannt"); }));
   EXPECT_EQ(3078, ErrorOf([&] { db_->OpenRecordset("Fehlt"); }));
   EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("UPDATE Geburtstag SET Telefon = 'x' WHERE Mitarbeiter LIKE '[AB]*'"); }));
-  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("CREATE TABLE t (a LONG)"); }));
   EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("DELETE FROM Geburtstag WHERE Personalnr = 1 XOR Personalnr = 2"); }));
   EXPECT_EQ(3146, ErrorOf([&] { Exec(*db_, "SELECT * FROM gibtsnicht"); }));
 }
@@ -398,6 +397,42 @@ TEST_F(PgTest, SelectsTranslateTopFunctionsAndParameters) {
   // MaxRecords bounds what is read.
   q->SetMaxRecords(1);
   EXPECT_EQ(1, q->OpenRecordset(Variant(dbOpenDynaset))->RecordCount());
+}
+
+TEST_F(PgTest, JetDdlCreatesAndDropsTablesAndIndexes) {
+  Exec(*db_, "DROP TABLE IF EXISTS \"Ddl\"");
+  db_->Execute("CREATE TABLE Ddl (Nr COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(50) NOT NULL DEFAULT \"o'k\", "
+               "Betrag CURRENCY DEFAULT -1.5, Ab DATETIME DEFAULT #12/31/1999 23:59:00#, Ja BIT, Lang MEMO, Roh LONGBINARY)");
+  db_->Execute("CREATE UNIQUE INDEX NameIdx ON Ddl (Name DESC)");
+  db_->Execute("ALTER TABLE Ddl ADD COLUMN Extra LONG");
+  auto t = db_->TableDefs()->Item("Ddl");
+  auto fields = t->Fields();
+  ASSERT_EQ(8, fields->Count());
+  EXPECT_EQ(dbAutoIncrField, fields->Item("Nr")->Attributes() & dbAutoIncrField);
+  EXPECT_EQ(dbText, fields->Item("Name")->Type());
+  EXPECT_EQ(50, fields->Item("Name")->Size());
+  EXPECT_TRUE(fields->Item("Name")->Required());
+  EXPECT_EQ(dbCurrency, fields->Item("Betrag")->Type());
+  EXPECT_EQ(dbMemo, fields->Item("Lang")->Type());
+  EXPECT_EQ(dbLong, fields->Item("Extra")->Type());
+  EXPECT_TRUE(t->Indexes()->Item("NameIdx")->Unique());
+  auto rs = db_->OpenRecordset("Ddl");
+  rs->AddNew();
+  F(rs, "Extra")->SetValue(Variant(7));
+  rs->Update();
+  rs->MoveFirst();
+  EXPECT_EQ("o'k", F(rs, "Name")->Value().ToString());
+  EXPECT_EQ(-15000, F(rs, "Betrag")->Value().ToCurrencyScaled());
+  EXPECT_DOUBLE_EQ(framework::EncodeDate(1999, 12, 31) + framework::EncodeTime(23, 59, 0, 0), F(rs, "Ab")->Value().ToDate());
+  rs->Close();
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("ALTER TABLE Ddl ADD COLUMN Wann DATETIME DEFAULT Now()"); }));
+  EXPECT_EQ(3251, ErrorOf([&] { db_->Execute("CREATE INDEX Ohne ON Ddl (Extra) WITH IGNORE NULL"); }));
+  db_->Execute("DROP INDEX NameIdx ON Ddl");
+  db_->Execute("ALTER TABLE Ddl DROP COLUMN Extra");
+  EXPECT_EQ(1, db_->TableDefs()->Item("Ddl")->Indexes()->Count());
+  EXPECT_EQ(7, db_->TableDefs()->Item("Ddl")->Fields()->Count());
+  db_->Execute("DROP TABLE Ddl");
+  EXPECT_EQ(3265, ErrorOf([&] { db_->TableDefs()->Item("Ddl"); }));
 }
 
 TEST_F(PgTest, RecordsetKindsAndWhatEachRefuses) {
@@ -592,8 +627,10 @@ TEST(OdbcTranslationTest, JetPatternsAndDefaultsInStandardForms) {
 TEST(SqliteOdbcTest, DynasetEditAndFindOnSqlitesDriver) {
   auto db = OpenSqlite();
   Exec(*db, "DROP TABLE IF EXISTS Geburtstag");
-  Exec(*db, "CREATE TABLE Geburtstag (ID INTEGER PRIMARY KEY AUTOINCREMENT, Mitarbeiter VARCHAR(255), "
-            "Geburtsdatum TIMESTAMP, Telefon VARCHAR(255), Personalnr INTEGER UNIQUE)");
+  // Jet's DDL, written for SQLite (its counter is the INTEGER PRIMARY KEY).
+  db->Execute("CREATE TABLE Geburtstag (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Mitarbeiter TEXT(255), "
+              "Geburtsdatum DATETIME, Telefon TEXT(255), Personalnr LONG)");
+  db->Execute("CREATE UNIQUE INDEX Personalnr ON Geburtstag (Personalnr)");
   db->Execute("INSERT INTO Geburtstag (Mitarbeiter, Geburtsdatum, Personalnr) VALUES ('M\xC3\xBCller', #3/14/1968#, 1001)");
   auto rs = db->OpenRecordset("geburtstag", Variant(dbOpenDynaset));
   EXPECT_TRUE(rs->Updatable());
