@@ -38,7 +38,9 @@ std::string UsageText(const std::string& program_name) {
          "  --version      show the version and exit\n"
          "\n"
          "Without a display (DISPLAY and WAYLAND_DISPLAY unset) the program runs headless:\n"
-         "messages go to standard error.\n";
+         "messages go to standard error, it imports the file of [option] datei and ends\n"
+         "(exit status 0, or 1 after an error), and with no usable import file it says so\n"
+         "and ends with exit status 1.\n";
 }
 
 }  // namespace app
