@@ -59,14 +59,23 @@ passed=$((passed + 1))
 ini "$dir/geburtstage.mdb" "$dir/export.csv"
 exec 9> "$dir/geburtstage.mdb-import.lock"
 flock -x 9
-env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$dir/geburtstage" > "$dir/out" 2>&1 9>&- &
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/geburtstage" > "$dir/out" 2>&1 9>&- &
 pid=$!
-sleep 2
+( sleep 60; kill -KILL "$pid" ) > /dev/null 2>&1 &
+watchdog=$!
+# Waiting means having the lock file open.
+for _ in $(seq 200); do
+  ls -l "/proc/$pid/fd" 2>/dev/null | grep -q 'import.lock' && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+sleep 0.3
 kill -0 "$pid" 2>/dev/null || fail "the program did not wait for the lock"
 start=$(date +%s%N)
 kill -TERM "$pid"
 wait "$pid"; status=$?
 elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+kill "$watchdog" 2>/dev/null
 [ "$status" -eq 1 ] || fail "after SIGTERM: status $status"
 [ "$elapsed_ms" -lt 3000 ] || fail "SIGTERM took $elapsed_ms ms"
 grep -q "Abgebrochen durch SIGTERM" "$dir/out" || fail "no word of the stop"
