@@ -61,7 +61,7 @@ exec 9> "$dir/geburtstage.mdb-import.lock"
 flock -x 9
 env -u DISPLAY -u WAYLAND_DISPLAY "$dir/geburtstage" > "$dir/out" 2>&1 9>&- &
 pid=$!
-( sleep 60; kill -KILL "$pid" ) > /dev/null 2>&1 &
+( sleep 60; kill -KILL "$pid" ) > /dev/null 2>&1 9>&- &
 watchdog=$!
 # Waiting means having the lock file open.
 for _ in $(seq 200); do
