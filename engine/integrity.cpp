@@ -40,16 +40,16 @@ std::string SqliteMessage(Connection& c, const dao::EOleException& e) {
   return sqlite3_errmsg(c.handle());
 }
 
-// The first problem of an integrity check, or "" when it answered "ok". Rows that are not text
-// (a check that could not run) raise the engine's error through the connection.
+// The problems SQLite's integrity check reports (none when it answers "ok"). A check that cannot
+// run raises the engine's error through the connection.
 std::vector<std::string> RunIntegrityCheck(Connection& c) {
   std::vector<std::string> problems;
   // The full check, not quick_check: only it compares each index with its table, and an index
   // that misses a row is exactly what lets an import insert a record twice.
   auto st = c.Prepare("PRAGMA integrity_check(100)");
   while (st.Step()) {
-    const std::string line = st.Column(0).text;
-    if (line != "ok") problems.push_back(line);
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st.handle(), 0));
+    if (text != nullptr && std::strcmp(text, "ok") != 0) problems.emplace_back(text);
   }
   return problems;
 }
