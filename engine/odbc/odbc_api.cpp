@@ -275,6 +275,9 @@ Statement::~Statement() {
 
 void Statement::Fail(const std::string& what) {
   auto d = DiagnosticsOf(SQL_HANDLE_STMT, handle_);
+  // Closing gives back what a failed call holds (some drivers keep it otherwise).
+  SQLFreeStmt(handle_, SQL_CLOSE);
+  cursor_open_ = false;
   if (d.empty()) d.push_back(Diagnostic{"HY000", 0, "The driver reported a failure without a diagnostic."});
   RaiseDiagnostics(d, what + " of \"" + (sql_.size() > 300 ? sql_.substr(0, 300) + "..." : sql_) + "\"");
 }

@@ -178,8 +178,9 @@ void Catalog::LoadDetails(OdbcTable& table) {
   // The driver says which columns number themselves when it is asked about a result.
   if (!table.columns.empty()) {
     try {
+      // Run, not only prepared: some drivers leak what they learn by describing an unrun statement.
       Statement probe(connection_);
-      probe.Prepare("SELECT * FROM " + SqlName(table) + " WHERE 1 = 0");
+      probe.Run("SELECT * FROM " + SqlName(table) + " WHERE 1 = 0");
       const int n = probe.ColumnCount();
       for (int k = 0; k < n; ++k) {
         const ColumnDesc d = probe.Describe(k);

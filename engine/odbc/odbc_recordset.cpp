@@ -137,9 +137,11 @@ void PrepareSource(OdbcSource& s, int type) {
     }
   }
   if (expressions) {
-    // The driver tells the types of computed columns.
+    // The driver tells the types of computed columns, from a run that reads no row (run, not
+    // only prepared: some drivers leak what they learn by describing an unrun statement).
+    const SqlPiece full = s.sql.Full();
     auto st = db.NewStatement();
-    st->Prepare(s.sql.Full().sql);
+    st->Run("SELECT * FROM (" + full.sql + ") odbc_probe WHERE 1 = 0", full.params);
     const int n = std::min<int>(st->ColumnCount(), static_cast<int>(s.fields.size()));
     for (int k = 0; k < n; ++k) {
       if (!s.fields[k].column.empty()) continue;
