@@ -100,15 +100,14 @@ std::vector<TableInfo> SystemTables(double now) {
 }  // namespace
 
 bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() == b.size()) {
-    bool ascii = true, equal = true;
-    for (size_t k = 0; k < a.size(); ++k) {
-      const unsigned char x = a[k], y = b[k];
-      if (x >= 0x80 || y >= 0x80) { ascii = false; break; }
-      if (std::tolower(x) != std::tolower(y)) { equal = false; break; }
-    }
-    if (ascii) return equal;
-  }
+  // ASCII names, by far the most, compare without ICU; only other letters need its case folding.
+  const auto ascii = [](const std::string& s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  if (ascii(a) && ascii(b))
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
   return JetLower(a) == JetLower(b);
 }
 

@@ -24,8 +24,11 @@ struct DatabaseCore {
   bool closed = false;
   int32_t query_timeout = 60;
   int32_t records_affected = 0;
-  // Bumped by DBEngine.Idle(dbRefreshCache) and by rollbacks: recordsets drop the rows they hold.
+  // Bumped by rollbacks: recordsets drop the rows they hold.
   int64_t cache_epoch = 0;
+  // Set by DBEngine.Idle(dbRefreshCache) to the connection's last statement: rows read before it
+  // are read again when needed; what that statement read is as fresh as the file was then.
+  uint64_t refresh_mark = 0;
   std::unique_ptr<Connection> connection;
   std::unique_ptr<Catalog> catalog;
   std::vector<std::weak_ptr<RecordsetImpl>> recordsets;

@@ -31,6 +31,16 @@ std::string Upper(const std::string& s) {
 
 bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80 || c == '$'; }
 
+// The value of a number literal: an integer unless it has a point or an exponent or is too long.
+Cell NumberValue(const std::string& text) {
+  if (text.find_first_of(".eE") == std::string::npos && text.size() < 19)
+    return Cell::Int(std::strtoll(text.c_str(), nullptr, 10));
+  double value = 0;
+  // from_chars reads '.' as the decimal point whatever the process locale.
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return Cell::Real(value);
+}
+
 class Lexer {
  public:
   Lexer(const std::string& text, int error_number) : s_(text), error_(error_number) {}
@@ -229,20 +239,29 @@ class Parser {
     kLevelPower,
   };
 
-  // Counts one level of nesting for as long as it lives; past kMaxNesting the text is refused.
+  // Counts `levels` levels of nesting for as long as it lives; past kMaxNesting the text is
+  // refused.
   class NestingGuard {
    public:
-    explicit NestingGuard(Parser& p) : p_(p) {
-      if (++p_.nesting_ > kMaxNesting)
+    explicit NestingGuard(Parser& p, int levels = 1) : p_(p), levels_(levels) {
+      p_.nesting_ += levels_;
+      if (p_.nesting_ > kMaxNesting) {
+        p_.nesting_ -= levels_;
         p_.Fail("the expression is nested more than " + std::to_string(kMaxNesting) + " levels deep");
+      }
     }
-    ~NestingGuard() { --p_.nesting_; }
+    ~NestingGuard() { p_.nesting_ -= levels_; }
     NestingGuard(const NestingGuard&) = delete;
     NestingGuard& operator=(const NestingGuard&) = delete;
 
    private:
     Parser& p_;
+    int levels_;
   };
+
+  // A subquery counts as this many levels: planning one takes far more stack than a parenthesis
+  // (and SQLite itself runs no more than about 18 nested subqueries).
+  static constexpr int kSubqueryLevels = 5;
 
   ExprPtr Expression() { return Climb(kLevelImp); }
 
@@ -386,7 +405,7 @@ class Parser {
 
   // "(SELECT ...)": a subquery in an expression.
   std::shared_ptr<const Select> Subquery() {
-    NestingGuard guard(*this);
+    NestingGuard guard(*this, kSubqueryLevels);
     ExpectSymbol("(");
     ExpectWord("SELECT");
     auto s = std::make_shared<Select>(SelectQuery(nullptr));
@@ -401,13 +420,13 @@ class Parser {
       case Token::kNumber: {
         Next();
         e->text = t.text;
-        if (t.text.find_first_of(".eE") == std::string::npos && t.text.size() < 19) {
+        const Cell value = NumberValue(t.text);
+        if (value.kind == Cell::kInt) {
           e->kind = Expr::kInteger;
-          e->integer = std::strtoll(t.text.c_str(), nullptr, 10);
+          e->integer = value.i;
         } else {
           e->kind = Expr::kReal;
-          // from_chars reads '.' as the decimal point whatever the process locale.
-          std::from_chars(t.text.data(), t.text.data() + t.text.size(), e->real);
+          e->real = value.r;
         }
         return e;
       }
@@ -1072,6 +1091,36 @@ ExprPtr ParseExpression(const std::string& text) {
   auto e = p.Expression();
   if (!p.AtEnd()) p.Fail("missing operator");
   return e;
+}
+
+bool LiteralShape(const std::string& text, std::string& shape, std::vector<Cell>& literals) {
+  std::vector<Token> tokens;
+  try {
+    tokens = Lexer(text, err::kExpressionSyntax).Run();
+  } catch (const dao::EOleException&) {
+    return false;  // the parser reports it
+  }
+  shape.clear();
+  literals.clear();
+  for (const Token& t : tokens) {
+    switch (t.kind) {
+      case Token::kEnd: break;
+      case Token::kNumber:
+        literals.push_back(NumberValue(t.text));
+        shape += literals.back().kind == Cell::kInt ? "\x01" : "\x02";
+        break;
+      case Token::kString:
+        literals.push_back(Cell::Text(t.text));
+        shape += "\x03";
+        break;
+      case Token::kDate:
+      case Token::kGuid: return false;
+      case Token::kBracket: shape += "[" + t.text + "]"; break;
+      default: shape += t.text; break;
+    }
+    shape += ' ';
+  }
+  return true;
 }
 
 std::vector<OrderItem> ParseOrderList(const std::string& text) {

@@ -8,18 +8,24 @@
 #include <string>
 
 #include "engine/jet_ast.h"
+#include "engine/sqlite_connection.h"
 
 namespace engine {
 
-// How deeply expressions may nest (parentheses, function calls, prefix operators such as NOT,
-// subqueries); deeper texts are refused with a syntax error. Chains of operators (a AND b AND
-// ...) do not nest and have no limit.
+// How deeply expressions may nest (parentheses, function calls, prefix operators such as NOT;
+// a subquery counts five); deeper texts are refused with a syntax error. Chains of operators
+// (a AND b AND ...) do not nest and have no limit.
 constexpr int kMaxNesting = 100;
 
 // Parses one statement; a trailing ";" is allowed.
 JetStatement ParseStatement(const std::string& sql);
 // Parses a criteria expression (the whole text).
 ExprPtr ParseExpression(const std::string& text);
+// The shape of a criteria text: its tokens with every number and text literal replaced by a
+// marker, and those literals' values in order, as the parser reads them. Texts of one shape parse
+// to the same tree but for those values. False for a text with other literals (dates, GUIDs) or
+// one that does not lex.
+bool LiteralShape(const std::string& text, std::string& shape, std::vector<Cell>& literals);
 // Parses a Sort text: expressions with ASC or DESC, separated by commas.
 std::vector<OrderItem> ParseOrderList(const std::string& text);
 // Parses a DAO date literal body (mm/dd/yyyy [hh:nn[:ss] [AM|PM]], yyyy-mm-dd, hh:nn:ss).

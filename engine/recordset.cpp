@@ -137,6 +137,17 @@ class RecordsetField : public dao::Field {
   int index_;
 };
 
+// Whether two stored values are the same, byte for byte.
+bool SameCell(const Cell& a, const Cell& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case Cell::kNull: return true;
+    case Cell::kInt: return a.i == b.i;
+    case Cell::kReal: return a.r == b.r;
+    default: return a.text == b.text;
+  }
+}
+
 Variant MakeBookmark(uint32_t v) {
   return Variant(std::vector<uint8_t>{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                                       static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
@@ -200,6 +211,16 @@ std::shared_ptr<RecordsetImpl> RecordsetImpl::Open(std::shared_ptr<RecordSource>
   if (source->keyed) {
     source->read_sql = "SELECT " + plan.select_sql + plan.from_sql + " WHERE " + QuoteName(plan.base_alias) +
                        ".rowid = ?";
+    const bool columns_only = std::all_of(plan.fields.begin(), plan.fields.end(),
+                                          [](const OutField& f) { return !f.column.empty(); });
+    if (columns_only && plan.select_slots.empty() && plan.base_alias == plan.base_table)
+      source->returning_sql = " RETURNING " + plan.select_sql;
+    // Compared byte for byte, not by the columns' case-blind collation.
+    const std::string alias = QuoteName(plan.base_alias);
+    source->target_sql = QuoteName(plan.base_table) + " AS " + alias;
+    source->unchanged_sql = " WHERE " + alias + ".rowid = ?";
+    for (const OutField& f : plan.fields)
+      if (!f.column.empty()) source->unchanged_sql += " AND (" + f.sql + ") IS ? COLLATE BINARY";
   }
   rs->updatable_ = source->keyed && !source->db->read_only && !(options & dbReadOnly) &&
                    lock_edits != dbReadOnlyLock;
@@ -257,8 +278,7 @@ void RecordsetImpl::BuildKeyset() {
   RecordSource& s = *source_;
   const SelectPlan& plan = s.plan;
   Connection& c = *s.db->connection;
-  window_changes_ = -1;
-  window_entries_.clear();
+  s.cache.Clear();
   last_read_entry_ = -1;
   if (type_ == dbOpenTable) {
     s.table_order = SharedTableOrder(s.db, s.db->catalog->Table(plan.base_table), s.table_index);
@@ -314,8 +334,7 @@ RecordOrder& RecordsetImpl::Order() {
   if (s.table_order->generation() != order_generation_) {
     // Someone else changed the table: records read before may be out of date.
     order_generation_ = s.table_order->generation();
-    window_changes_ = -1;
-    cached_entry_ = -1;
+    s.cache.Clear();
   }
   // Records added by others to a set that stood empty: the position is before the first one.
   if (bof_ && eof_ && s.table_order->LiveCount() > 0) eof_ = false;
@@ -335,7 +354,6 @@ void RecordsetImpl::AfterEmptyMove() {
 void RecordsetImpl::GoTo(int32_t entry) {
   cur_ = entry;
   bof_ = eof_ = false;
-  cached_entry_ = -1;
 }
 
 void RecordsetImpl::CheckCurrent() {
@@ -426,7 +444,6 @@ void RecordsetImpl::Step(bool forward) {
     eof_ = forward;
     bof_ = !forward;
     cur_ = -1;
-    cached_entry_ = -1;
     return;
   }
   GoTo(to);
@@ -466,11 +483,14 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
   if (rows == 0) {
     // Re-read the current record.
     LeaveEdit();
-    window_changes_ = -1;
     GoTo(from);
-    std::vector<Cell> row;
-    if (!k.IsLive(from) || !ReadRow(from, row))
+    if (!k.IsLive(from))
       Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " no longer exists.");
+    if (source_->keyed) {
+      Cache().Erase(from);
+      last_read_entry_ = -1;
+      CurrentRow();
+    }
     return;
   }
   LeaveEdit();
@@ -482,7 +502,6 @@ void RecordsetImpl::Move(int32_t rows, const Variant& start) {
     bof_ = target < 0;
     eof_ = !bof_;
     cur_ = -1;
-    cached_entry_ = -1;
     return;
   }
   GoTo(k.EntryAt(static_cast<int32_t>(target)));
@@ -661,7 +680,6 @@ void RecordsetImpl::SetIndex(const std::string& index) {
   fresh->table_index = name;
   source_ = fresh;
   BuildKeyset();
-  cached_entry_ = -1;
   cur_ = Order().First();
   if (cur_ >= 0) GoTo(cur_);
   else AfterEmptyMove();
@@ -772,68 +790,91 @@ bool RecordsetImpl::ReadRow(int32_t entry, std::vector<Cell>& row) {
   return true;
 }
 
+RowCache& RecordsetImpl::Cache() {
+  const DatabaseCore& db = *source_->db;
+  source_->cache.Validate(db.connection->TotalChanges(), db.cache_epoch);
+  return source_->cache;
+}
+
+void RecordsetImpl::CacheRow(int32_t entry, std::vector<Cell> cells) {
+  RowCache::Row row;
+  row.entry = entry;
+  row.statement = source_->db->connection->StatementCount();
+  row.cells = std::move(cells);
+  Cache().Put(std::move(row));
+}
+
 namespace {
 constexpr int kMaxWindow = 64;
 }  // namespace
 
-void RecordsetImpl::FillWindow() {
+const RowCache::Row& RecordsetImpl::FillWindow() {
   RecordSource& s = *source_;
   const RecordOrder& k = Order();
-  const DatabaseCore& db = *s.db;
-  // A walk from the record read last to the next one doubles the window.
-  window_size_ = (last_read_entry_ >= 0 && k.Next(last_read_entry_) == cur_) ? std::min(kMaxWindow, window_size_ * 2) : 1;
-  window_entries_.clear();
-  for (int32_t e = cur_; e >= 0 && static_cast<int>(window_entries_.size()) < window_size_; e = k.Next(e))
-    window_entries_.push_back(e);
-  const size_t n = window_entries_.size();
-  window_rows_.resize(n);
-  window_present_.assign(n, false);
-  window_changes_ = db.connection->TotalChanges();
-  window_epoch_ = db.cache_epoch;
+  Connection& c = *s.db->connection;
+  if (last_read_entry_ < 0 || k.Next(last_read_entry_) != cur_)
+    window_size_ = 1;  // not a walk
+  else if (last_read_entry_ == window_last_)
+    window_size_ = std::min(kMaxWindow, window_size_ * 2);  // the walk used the last window up
+  std::vector<RowCache::Row> rows;
+  for (int32_t e = cur_; e >= 0 && static_cast<int>(rows.size()) < window_size_; e = k.Next(e)) {
+    rows.emplace_back();
+    rows.back().entry = e;
+    rows.back().present = false;
+  }
+  const size_t n = rows.size();
+  window_last_ = rows.back().entry;
   if (n == 1) {
-    window_present_[0] = ReadRow(cur_, window_rows_[0]);
-    return;
-  }
-  bool ascending = true;
-  for (size_t i = 1; i < n && ascending; ++i) ascending = k.RowId(window_entries_[i]) > k.RowId(window_entries_[i - 1]);
-  const std::string rowid = QuoteName(s.plan.base_alias) + ".rowid";
-  std::string sql = "SELECT " + rowid + ", " + s.plan.select_sql + s.plan.from_sql + " WHERE " + rowid;
-  if (ascending) {
-    sql += " BETWEEN ? AND ? ORDER BY " + rowid;
+    rows[0].present = ReadRow(cur_, rows[0].cells);
   } else {
-    sql += " IN (";
-    for (size_t i = 0; i < n; ++i) sql += i ? ", ?" : "?";
-    sql += ")";
-  }
-  auto st = db.connection->Prepare(sql);
-  int index = 1;
-  for (const Cell& c : BindSlots(s.plan.select_slots, s.parameters)) st.Bind(index++, c);
-  for (const Cell& c : BindSlots(s.plan.from_slots, s.parameters)) st.Bind(index++, c);
-  if (ascending) {
-    st.BindInt(index++, k.RowId(window_entries_.front()));
-    st.BindInt(index++, k.RowId(window_entries_.back()));
-  } else {
-    for (size_t i = 0; i < n; ++i) st.BindInt(index++, k.RowId(window_entries_[i]));
-  }
-  const int columns = st.ColumnCount() - 1;
-  size_t next = 0;
-  while (st.Step()) {
-    const int64_t id = st.ColumnInt(0);
-    size_t slot = n;
+    bool ascending = true;
+    for (size_t i = 1; i < n && ascending; ++i) ascending = k.RowId(rows[i].entry) > k.RowId(rows[i - 1].entry);
+    const std::string rowid = QuoteName(s.plan.base_alias) + ".rowid";
+    std::string sql = "SELECT " + rowid + ", " + s.plan.select_sql + s.plan.from_sql + " WHERE " + rowid;
     if (ascending) {
-      // Rows added by others between the window's records are passed over.
-      while (next < n && k.RowId(window_entries_[next]) < id) ++next;
-      if (next < n && k.RowId(window_entries_[next]) == id) slot = next;
+      sql += " BETWEEN ? AND ? ORDER BY " + rowid;
     } else {
-      for (size_t i = 0; i < n; ++i)
-        if (k.RowId(window_entries_[i]) == id) slot = i;
+      sql += " IN (";
+      for (size_t i = 0; i < n; ++i) sql += i ? ", ?" : "?";
+      sql += ")";
     }
-    if (slot == n) continue;
-    auto& row = window_rows_[slot];
-    row.resize(columns);
-    for (int c = 0; c < columns; ++c) row[c] = st.Column(c + 1);
-    window_present_[slot] = true;
+    auto st = c.Prepare(sql);
+    int index = 1;
+    for (const Cell& cell : BindSlots(s.plan.select_slots, s.parameters)) st.Bind(index++, cell);
+    for (const Cell& cell : BindSlots(s.plan.from_slots, s.parameters)) st.Bind(index++, cell);
+    if (ascending) {
+      st.BindInt(index++, k.RowId(rows.front().entry));
+      st.BindInt(index++, k.RowId(rows.back().entry));
+    } else {
+      for (size_t i = 0; i < n; ++i) st.BindInt(index++, k.RowId(rows[i].entry));
+    }
+    const int columns = st.ColumnCount() - 1;
+    size_t next = 0;
+    while (st.Step()) {
+      const int64_t id = st.ColumnInt(0);
+      size_t slot = n;
+      if (ascending) {
+        // Rows added by others between the window's records are passed over.
+        while (next < n && k.RowId(rows[next].entry) < id) ++next;
+        if (next < n && k.RowId(rows[next].entry) == id) slot = next;
+      } else {
+        for (size_t i = 0; i < n; ++i)
+          if (k.RowId(rows[i].entry) == id) slot = i;
+      }
+      if (slot == n) continue;
+      RowCache::Row& row = rows[slot];
+      row.cells.resize(columns);
+      for (int col = 0; col < columns; ++col) row.cells[col] = st.Column(col + 1);
+      row.present = true;
+    }
   }
+  const uint64_t statement = c.StatementCount();
+  for (RowCache::Row& row : rows) row.statement = statement;
+  RowCache& cache = Cache();
+  cache.SetWindow(std::move(rows));
+  cache_slot_ = 0;
+  size_t slot = 0;
+  return *cache.Find(cur_, statement, slot);
 }
 
 const std::vector<Cell>& RecordsetImpl::CurrentRow() {
@@ -842,38 +883,13 @@ const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   const RecordOrder& k = Order();
   if (!k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
-  const DatabaseCore& db = *source_->db;
-  const bool window_valid = window_changes_ == db.connection->TotalChanges() && window_epoch_ == db.cache_epoch;
-  if (window_valid && cached_entry_ == cur_) return *cached_row_;
-  if (!source_->keyed) {
-    single_row_ = source_->rows[static_cast<size_t>(k.RowId(cur_))];
-    window_changes_ = db.connection->TotalChanges();
-    window_epoch_ = db.cache_epoch;
-    cached_entry_ = cur_;
-    cached_row_ = &single_row_;
-    return single_row_;
-  }
-  size_t slot = window_entries_.size();
-  if (window_valid) {
-    // A walk asks for the record after the one read last; anything else is looked for.
-    if (window_slot_ + 1 < window_entries_.size() && window_entries_[window_slot_ + 1] == cur_)
-      slot = window_slot_ + 1;
-    else
-      slot = static_cast<size_t>(std::find(window_entries_.begin(), window_entries_.end(), cur_) - window_entries_.begin());
-  }
-  if (slot == window_entries_.size()) {
-    FillWindow();
-    slot = 0;
-  }
-  window_slot_ = slot;
+  if (!source_->keyed) return source_->rows[static_cast<size_t>(k.RowId(cur_))];
+  const RowCache::Row* row = Cache().Find(cur_, source_->db->refresh_mark, cache_slot_);
+  if (row == nullptr) row = &FillWindow();
   last_read_entry_ = cur_;
-  if (!window_present_[slot]) {
-    cached_entry_ = -1;
+  if (!row->present)
     Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");
-  }
-  cached_entry_ = cur_;
-  cached_row_ = &window_rows_[slot];
-  return *cached_row_;
+  return row->cells;
 }
 
 Variant RecordsetImpl::FieldValue(int index) {
@@ -945,10 +961,8 @@ void RecordsetImpl::Edit() {
   CheckCurrent();
   if (!Order().IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
-  // The edit starts from the record as it is now; Update checks that it is still so.
-  cached_entry_ = -1;
-  window_changes_ = -1;
-  last_read_entry_ = -1;
+  // The edit starts from the record as this recordset last read it (a refresh makes that a read
+  // of the file); Update writes only when nobody changed it since.
   edit_original_ = CurrentRow();
   edit_mode_ = dbEditInProgress;
   edit_entry_ = cur_;
@@ -969,32 +983,38 @@ void RecordsetImpl::NoteWrite(int64_t rowid, RowChange change, int64_t changes_b
 void RecordsetImpl::UpdateEdited(const std::string& assignments, std::vector<Cell> cells) {
   RecordSource& s = *source_;
   DatabaseCore& db = *s.db;
-  const std::string alias = QuoteName(s.plan.base_alias);
   // Optimistic locking: the row is written only when every column the edit read still holds the
-  // value read, compared byte for byte (not by the columns' case-blind collation). Without
-  // changed fields the same test runs as a query and nothing is written.
-  std::string where = " WHERE " + alias + ".rowid = ?";
+  // value read. Without a changed value the same test runs as a query and nothing is written.
   const int64_t rowid = Order().RowId(edit_entry_);
   cells.push_back(Cell::Int(rowid));
-  for (int k = 0; k < FieldCount(); ++k) {
-    const OutField& f = s.plan.fields[k];
-    if (f.column.empty()) continue;
-    where += " AND (" + f.sql + ") IS ? COLLATE BINARY";
-    cells.push_back(edit_original_[k]);
-  }
+  for (int k = 0; k < FieldCount(); ++k)
+    if (!s.plan.fields[k].column.empty()) cells.push_back(edit_original_[k]);
   const int64_t before = db.connection->TotalChanges();
   bool written;
   if (assignments.empty()) {
-    auto st = db.connection->Prepare("SELECT 1 FROM " + QuoteName(s.plan.base_table) + " AS " + alias + where);
+    auto st = db.connection->Prepare("SELECT 1 FROM " + s.target_sql + s.unchanged_sql);
     st.BindAll(cells);
     written = st.Step();
+    // The record is as it was read: what the cache holds is as fresh as this check.
+    if (written) CacheRow(edit_entry_, edit_original_);
   } else {
-    auto st = db.connection->Prepare("UPDATE " + QuoteName(s.plan.base_table) + " AS " + alias + " SET " +
-                                     assignments + where);
+    auto st = db.connection->Prepare("UPDATE " + s.target_sql + " SET " + assignments + s.unchanged_sql +
+                                     s.returning_sql);
     st.BindAll(cells);
+    std::vector<Cell> stored;
+    if (st.Step() && !s.returning_sql.empty()) {
+      stored.resize(st.ColumnCount());
+      for (int col = 0; col < st.ColumnCount(); ++col) stored[col] = st.Column(col);
+    }
     st.Run();
     written = db.connection->Changes() == 1;
-    if (written) NoteWrite(rowid, RowChange::kUpdated, before);
+    if (written) {
+      const int64_t delta = db.connection->TotalChanges() - before;
+      s.cache.Accounts(before, delta);
+      if (stored.empty()) s.cache.Erase(edit_entry_);
+      else CacheRow(edit_entry_, std::move(stored));
+      NoteWrite(rowid, RowChange::kUpdated, before);
+    }
   }
   if (written) return;
   std::vector<Cell> row;
@@ -1016,10 +1036,11 @@ void RecordsetImpl::Update(const Variant&, const Variant&) {
   if (edit_mode_ == dbEditInProgress) {
     if (!order.IsLive(edit_entry_))
       Raise(err::kRecordDeleted, "Record is deleted: the edited record of " + Quoted(Name()) + " was deleted.");
+    // Only values that differ from what Edit read are written.
     std::string assignments;
     std::vector<Cell> cells;
     for (int k = 0; k < FieldCount(); ++k) {
-      if (!edit_set_[k]) continue;
+      if (!edit_set_[k] || SameCell(edit_values_[k], edit_original_[k])) continue;
       assignments += (assignments.empty() ? "" : ", ") + QuoteName(s.plan.fields[k].column) + " = ?";
       cells.push_back(edit_values_[k]);
     }
@@ -1027,6 +1048,7 @@ void RecordsetImpl::Update(const Variant&, const Variant&) {
     last_modified_ = order.BookmarkOf(edit_entry_);
   } else {
     const int64_t before = db.connection->TotalChanges();
+    std::vector<Cell> stored;  // the record as the insert stored it
     // The AutoNumber value shown since AddNew goes in with the record; when another user took it
     // meanwhile, the record gets the next free one instead.
     auto insert = [&](bool with_counter) {
@@ -1039,10 +1061,15 @@ void RecordsetImpl::Update(const Variant&, const Variant&) {
         values += values.empty() ? "?" : ", ?";
         cells.push_back(counter ? counter_value_ : edit_values_[k]);
       }
-      auto st = db.connection->Prepare(columns.empty() ? "INSERT INTO " + QuoteName(table) + " DEFAULT VALUES"
-                                                       : "INSERT INTO " + QuoteName(table) + " (" + columns +
-                                                             ") VALUES (" + values + ")");
+      auto st = db.connection->Prepare(
+          (columns.empty() ? "INSERT INTO " + QuoteName(table) + " DEFAULT VALUES"
+                           : "INSERT INTO " + QuoteName(table) + " (" + columns + ") VALUES (" + values + ")") +
+          s.returning_sql);
       st.BindAll(cells);
+      if (st.Step() && !s.returning_sql.empty()) {
+        stored.resize(st.ColumnCount());
+        for (int col = 0; col < st.ColumnCount(); ++col) stored[col] = st.Column(col);
+      }
       st.Run();
     };
     const bool reserved = counter_field_ >= 0 && !edit_set_[counter_field_];
@@ -1053,16 +1080,25 @@ void RecordsetImpl::Update(const Variant&, const Variant&) {
       insert(false);
     }
     const int64_t rowid = db.connection->LastInsertRowid();
-    if (s.keyset) last_modified_ = s.keyset->BookmarkOf(s.keyset->Append(rowid));
+    const int64_t delta = db.connection->TotalChanges() - before;
+    int32_t entry = -1;
+    if (s.keyset) {
+      entry = s.keyset->Append(rowid);
+      last_modified_ = s.keyset->BookmarkOf(entry);
+    }
     NoteWrite(rowid, RowChange::kInserted, before);
-    if (s.table_order) last_modified_ = s.table_order->BookmarkOfRow(rowid);
+    if (s.table_order) {
+      entry = s.table_order->EntryOf(rowid);
+      last_modified_ = s.table_order->BookmarkOfRow(rowid);
+    }
+    s.cache.Accounts(before, delta);
+    if (entry >= 0 && !stored.empty()) CacheRow(entry, std::move(stored));
     if (order.LiveCount() > 0 && bof_ && eof_) {
       // The first record of an empty set: the set is no longer empty, the position is before it.
       eof_ = false;
     }
   }
   records_affected_ = 1;
-  cached_entry_ = -1;
   LeaveEdit();
 }
 
@@ -1091,9 +1127,10 @@ void RecordsetImpl::Delete() {
   if (gone_before)
     Raise(err::kRecordDeleted, "Record is deleted: another user already deleted the current record of " +
                                    Quoted(Name()) + ".");
+  s.cache.Accounts(before, s.db->connection->TotalChanges() - before);
+  s.cache.Erase(cur_);
   NoteWrite(rowid, RowChange::kDeleted, before);
   records_affected_ = 1;
-  cached_entry_ = -1;
 }
 
 void RecordsetImpl::Requery(const Variant&) {
@@ -1106,7 +1143,6 @@ void RecordsetImpl::Requery(const Variant&) {
   auto fresh = std::make_shared<RecordSource>(*source_);
   source_ = fresh;
   BuildKeyset();
-  cached_entry_ = -1;
   last_modified_ = 0;
   cur_ = Order().First();
   if (cur_ >= 0) GoTo(cur_);
@@ -1171,7 +1207,6 @@ void RecordsetImpl::Find(const std::string& criteria, int direction) {
   CheckOpen();
   if (type_ == dbOpenTable || type_ == dbOpenForwardOnly)
     Raise(err::kNotSupported, "The Find methods are not available on table-type and forward-only recordsets; use Seek.");
-  const ExprPtr e = ParseExpression(criteria);
   RecordSource& s = *source_;
   RecordOrder& k = Order();
   const int32_t here = bof_ ? -1 : eof_ ? 2 * k.LiveCount() : Rank(cur_);
@@ -1189,18 +1224,27 @@ void RecordsetImpl::Find(const std::string& criteria, int direction) {
     }
     if (ok) best = entry, best_rank = r;
   };
+  std::vector<Cell> found;  // the found record's values, which serve the move to it
   if (s.keyed) {
-    // The engine finds the matching row ids (through an index where one serves), the keyset
+    // The engine finds the matching records (through an index where one serves), the keyset
     // places them.
-    std::vector<Slot> slots = s.plan.from_slots;
-    const std::string where = TranslateCriteria(*s.db->catalog, s.plan, e, slots);
-    auto st = s.db->connection->Prepare("SELECT " + QuoteName(s.plan.base_alias) + ".rowid" + s.plan.from_sql +
-                                        " WHERE " + where);
+    std::vector<Slot> slots = s.plan.select_slots;
+    slots.insert(slots.end(), s.plan.from_slots.begin(), s.plan.from_slots.end());
+    const std::string where = CriteriaSql(criteria, slots);
+    auto st = s.db->connection->Prepare("SELECT " + QuoteName(s.plan.base_alias) + ".rowid, " + s.plan.select_sql +
+                                        s.plan.from_sql + " WHERE " + where);
     st.BindAll(BindSlots(slots, s.parameters));
-    while (st.Step()) consider(k.EntryOf(st.ColumnInt(0)));
+    while (st.Step()) {
+      const int32_t before = best;
+      consider(k.EntryOf(st.ColumnInt(0)));
+      if (best == before) continue;
+      found.resize(st.ColumnCount() - 1);
+      for (size_t col = 0; col < found.size(); ++col) found[col] = st.Column(static_cast<int>(col) + 1);
+    }
+    if (best >= 0) CacheRow(best, std::move(found));
   } else {
     std::vector<Slot> slots;
-    const std::string test = TranslateRowCriteria(s.plan, e, slots);
+    const std::string test = TranslateRowCriteria(s.plan, ParseExpression(criteria), slots);
     auto st = s.db->connection->Prepare("SELECT " + test);
     const bool forward = direction == 1 || direction == 3;
     int32_t entry = direction == 1 ? k.First() : direction == 2 ? k.Last()
@@ -1221,6 +1265,40 @@ void RecordsetImpl::Find(const std::string& criteria, int direction) {
     LeaveEdit();
     GoTo(best);
   }
+}
+
+std::string RecordsetImpl::CriteriaSql(const std::string& criteria, std::vector<Slot>& slots) {
+  auto& cache = source_->criteria;
+  std::string shape;
+  std::vector<Cell> literals;
+  const bool shaped = LiteralShape(criteria, shape, literals);
+  if (shaped) {
+    const auto it = cache.find(shape);
+    if (it != cache.end() && it->second.reusable) {
+      const RecordSource::Criteria& c = it->second;
+      const size_t first = slots.size();
+      slots.insert(slots.end(), c.slots.begin(), c.slots.end());
+      for (size_t k = 0; k < literals.size(); ++k) slots[first + c.literal_slots[k]].value = literals[k];
+      return c.where;
+    }
+  }
+  std::vector<Slot> own;
+  RecordSource::Criteria c;
+  c.where = TranslateCriteria(*source_->db->catalog, source_->plan, ParseExpression(criteria), own);
+  const std::string where = c.where;
+  if (shaped) {
+    // Reusable when the bound values are the text's literals, in order, and nothing else varies.
+    for (size_t k = 0; k < own.size(); ++k)
+      if (own[k].kind == Slot::kValue) c.literal_slots.push_back(k);
+    c.reusable = c.literal_slots.size() == literals.size();
+    for (size_t k = 0; c.reusable && k < literals.size(); ++k)
+      c.reusable = SameCell(own[c.literal_slots[k]].value, literals[k]);
+    c.slots = own;
+    if (cache.size() >= 64) cache.clear();
+    cache[shape] = std::move(c);
+  }
+  slots.insert(slots.end(), own.begin(), own.end());
+  return where;
 }
 
 void RecordsetImpl::Seek(const std::string& comparison, const std::vector<Variant>& keys) {

@@ -9,12 +9,14 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dao/dao_constants.h"
 #include "dao/dao_interfaces.h"
 #include "engine/database_core.h"
 #include "engine/keyset.h"
+#include "engine/row_cache.h"
 #include "engine/table_order.h"
 #include "engine/translator.h"
 
@@ -36,6 +38,23 @@ struct RecordSource {
   std::vector<std::vector<Cell>> rows;  // in-memory records (rowids of the keyset index them)
   bool keyed = false;        // records are read by row id from the base table
   std::string read_sql;      // SELECT <fields> FROM <base> WHERE rowid = ?
+  // " RETURNING <fields>" when a write can hand back the record as stored (every field a column
+  // of the base table, not renamed by an alias), else empty.
+  std::string returning_sql;
+  // "<base> AS <alias>", and the test that the record whose row id is bound first still holds
+  // the values bound after it in every field that is a column (optimistic locking).
+  std::string target_sql, unchanged_sql;
+  RowCache cache;
+  // Find criteria translated before, by the shape of their text (jet_parser.h LiteralShape):
+  // criteria that differ only in their literals share a translation when its bound values are
+  // exactly those literals, in order (literal_slots says where).
+  struct Criteria {
+    bool reusable = false;
+    std::string where;
+    std::vector<Slot> slots;
+    std::vector<size_t> literal_slots;
+  };
+  std::unordered_map<std::string, Criteria> criteria;
 };
 
 class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this<RecordsetImpl> {
@@ -122,6 +141,10 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   void Step(bool forward);
   const std::vector<Cell>& CurrentRow();  // the current record's stored values (3167, 3021)
   bool ReadRow(int32_t entry, std::vector<Cell>& row);
+  // The shared row cache, emptied first when the connection changed what it does not account for.
+  RowCache& Cache();
+  // Puts the record `entry` as a write or a find returned it into the cache.
+  void CacheRow(int32_t entry, std::vector<Cell> cells);
   // Tells the table orders of the base table about a record written through this recordset;
   // `changes_before` is the connection's change count before the write, so that a write that
   // changed more (cascades) makes every order read its table again.
@@ -132,6 +155,8 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   // read it, 3167 when it is gone; nothing is written then.
   void UpdateEdited(const std::string& assignments, std::vector<Cell> cells);
   void Find(const std::string& criteria, int direction);
+  // The WHERE text of find criteria over the source; their bound values go to the end of `slots`.
+  std::string CriteriaSql(const std::string& criteria, std::vector<Slot>& slots);
   void BuildKeyset();
   void CheckUpdatable(const char* operation);
   // Forward-only streaming: StartStream runs the select and stands on its first row (or at
@@ -164,22 +189,14 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   int32_t records_affected_ = 0;
   std::string filter_, sort_;
   int32_t cache_size_ = 0;
-  // Records read ahead: a sequential walk reads a growing window of following records with one
-  // statement (up to kMaxWindow); random access reads one record. The window is dropped by any
-  // change made through this database's connection, by DBEngine.Idle(dbRefreshCache), and when
-  // the walk leaves it, so a record that becomes current is never older than its window.
-  void FillWindow();
-  int32_t cached_entry_ = -1;        // entry of cached_row_ (the current record), or -1
-  const std::vector<Cell>* cached_row_ = nullptr;
-  std::vector<Cell> single_row_;
-  std::vector<int32_t> window_entries_;
-  std::vector<std::vector<Cell>> window_rows_;
-  std::vector<bool> window_present_;
-  size_t window_slot_ = 0;           // slot of the record read last
-  int64_t order_generation_ = -1;    // table-type: the order's re-reads the window has seen
-  int64_t window_changes_ = -1;
-  int64_t window_epoch_ = -1;
-  int32_t last_read_entry_ = -1;
+  // Records read ahead: a sequential walk reads a window of following records with one statement,
+  // twice as many (up to kMaxWindow) each time the walk used the previous window to its end;
+  // random access reads one record. Returns the row of the current record.
+  const RowCache::Row& FillWindow();
+  size_t cache_slot_ = 0;            // slot of the record read last, for the next step of a walk
+  int64_t order_generation_ = -1;    // table-type: the order's re-reads the cache has seen
+  int32_t last_read_entry_ = -1;     // the record read last
+  int32_t window_last_ = -1;         // the last record of the window read last
   int window_size_ = 1;
   std::shared_ptr<dao::Fields> fields_;
 };

@@ -24,12 +24,12 @@ std::string ConstraintTarget(const std::string& message) {
 }  // namespace
 
 Statement::Statement(Statement&& other) noexcept
-    : connection_(other.connection_), stmt_(other.stmt_), sql_(std::move(other.sql_)) {
+    : connection_(other.connection_), stmt_(other.stmt_), sql_(other.sql_), home_(other.home_) {
   other.stmt_ = nullptr;
 }
 
 Statement::~Statement() {
-  if (stmt_ != nullptr) connection_->Release(stmt_, std::move(sql_));
+  if (stmt_ != nullptr) connection_->Release(stmt_, home_);
 }
 
 void Statement::Bind(int index, const Cell& value) {
@@ -47,12 +47,12 @@ void Statement::Bind(int index, const Cell& value) {
                                SQLITE_TRANSIENT);
       break;
   }
-  if (rc != SQLITE_OK) connection_->Fail(rc, sql_);
+  if (rc != SQLITE_OK) connection_->Fail(rc, *sql_);
 }
 
 void Statement::BindInt(int index, int64_t value) {
   const int rc = sqlite3_bind_int64(stmt_, index, value);
-  if (rc != SQLITE_OK) connection_->Fail(rc, sql_);
+  if (rc != SQLITE_OK) connection_->Fail(rc, *sql_);
 }
 
 void Statement::BindAll(const std::vector<Cell>& values, int first_index) {
@@ -64,7 +64,7 @@ bool Statement::Step() {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   sqlite3_reset(stmt_);
-  connection_->Fail(rc, sql_);
+  connection_->Fail(rc, *sql_);
 }
 
 void Statement::Run() {
@@ -118,33 +118,38 @@ Connection::Connection(const std::string& path, int flags) : path_(path) {
 }
 
 Connection::~Connection() {
-  for (auto& entry : cache_) sqlite3_finalize(entry.second);
+  for (auto& entry : cache_)
+    for (sqlite3_stmt* stmt : entry.second.free) sqlite3_finalize(stmt);
   if (db_ != nullptr) sqlite3_close_v2(db_);
 }
 
 Statement Connection::Prepare(const std::string& sql) {
-  auto it = cache_.find(sql);
-  if (it != cache_.end()) {
-    sqlite3_stmt* stmt = it->second;
-    cache_.erase(it);
-    return Statement(this, stmt, sql);
-  }
+  ++statements_;
+  auto it = cache_.try_emplace(sql).first;
+  CachedStatements& home = it->second;
   sqlite3_stmt* stmt = nullptr;
-  const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
-                                    SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-  if (rc != SQLITE_OK) Fail(rc, sql);
-  assert(stmt != nullptr);
-  return Statement(this, stmt, sql);
+  if (!home.free.empty()) {
+    stmt = home.free.back();
+    home.free.pop_back();
+    --cached_;
+  } else {
+    const int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) Fail(rc, sql);
+    assert(stmt != nullptr);
+  }
+  return Statement(this, stmt, &it->first, &home);
 }
 
-void Connection::Release(sqlite3_stmt* stmt, std::string sql) {
+void Connection::Release(sqlite3_stmt* stmt, CachedStatements* home) {
   sqlite3_reset(stmt);
   sqlite3_clear_bindings(stmt);
-  if (cache_.size() >= kMaxCachedStatements) {
+  if (cached_ >= kMaxCachedStatements) {
     sqlite3_finalize(stmt);
     return;
   }
-  cache_.emplace(std::move(sql), stmt);
+  home->free.push_back(stmt);
+  ++cached_;
 }
 
 void Connection::Exec(const std::string& sql) {

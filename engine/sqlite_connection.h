@@ -5,7 +5,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,12 +28,13 @@ struct Cell {
 };
 
 class Connection;
+struct CachedStatements;
 
 // A prepared statement borrowed from the connection's cache; given back (reset) on destruction.
 class Statement {
  public:
-  Statement(Connection* connection, sqlite3_stmt* stmt, std::string sql)
-      : connection_(connection), stmt_(stmt), sql_(std::move(sql)) {}
+  Statement(Connection* connection, sqlite3_stmt* stmt, const std::string* sql, CachedStatements* home)
+      : connection_(connection), stmt_(stmt), sql_(sql), home_(home) {}
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   Statement(Statement&& other) noexcept;
@@ -58,7 +59,13 @@ class Statement {
  private:
   Connection* connection_;
   sqlite3_stmt* stmt_;
-  std::string sql_;
+  const std::string* sql_;  // the cache's key: lives as long as the connection
+  CachedStatements* home_;  // where the statement goes back to
+};
+
+// The prepared statements of one SQL text that are not in use.
+struct CachedStatements {
+  std::vector<sqlite3_stmt*> free;
 };
 
 // An open SQLite database file with the engine's collation and functions registered.
@@ -73,8 +80,10 @@ class Connection {
   sqlite3* handle() const { return db_; }
   const std::string& path() const { return path_; }
 
-  // A statement for `sql`, from the cache when one is free.
+  // A statement for `sql`, from the cache when one is free. Each call counts as one statement.
   Statement Prepare(const std::string& sql);
+  // Statements prepared so far: the number of the last one. Read caches tag rows with it.
+  uint64_t StatementCount() const { return statements_; }
   // Runs SQL text without results (several statements allowed).
   void Exec(const std::string& sql);
   // Busy timeout in milliseconds, used when another connection holds a lock.
@@ -90,13 +99,17 @@ class Connection {
   [[noreturn]] void Fail(int rc, const std::string& sql = "") const;
 
   // Gives a statement back to the cache (Statement's destructor).
-  void Release(sqlite3_stmt* stmt, std::string sql);
+  void Release(sqlite3_stmt* stmt, CachedStatements* home);
 
  private:
   sqlite3* db_ = nullptr;
   std::string path_;
   int busy_timeout_ = 0;
-  std::multimap<std::string, sqlite3_stmt*> cache_;
+  uint64_t statements_ = 0;
+  // Statements by SQL text. Entries are never removed while the connection lives, so statements
+  // may point at their key and list; the number of free statements kept is bounded.
+  std::unordered_map<std::string, CachedStatements> cache_;
+  size_t cached_ = 0;
 };
 
 // Quotes a name for SQLite SQL: "name" with inner double quotes doubled.

@@ -54,16 +54,31 @@ QToolButton* SpeedButton(QWidget* parent, const char* name, const QString& capti
   return button;
 }
 
-// The progress bar as the synchronisation sees it.
+// The progress bar as the synchronisation sees it. The run reports every record, but the bar is
+// only set and painted when the new position moves it by at least a pixel.
 class ProgressBarSink : public ProgressSink {
  public:
   explicit ProgressBarSink(QProgressBar* bar) : bar_(bar) {}
-  void SetMax(int max) override { bar_->setMaximum(max); }
-  void SetPosition(int position) override { bar_->setValue(position); }
-  void Repaint() override { bar_->repaint(); }
+  void SetMax(int max) override {
+    bar_->setMaximum(max);
+    pixel_ = -1;
+  }
+  void SetPosition(int position) override {
+    const int span = std::max(1, bar_->maximum() - bar_->minimum());
+    const int pixel = static_cast<int>(static_cast<int64_t>(position - bar_->minimum()) * bar_->width() / span);
+    moved_ = pixel != pixel_;
+    if (!moved_) return;
+    pixel_ = pixel;
+    bar_->setValue(position);
+  }
+  void Repaint() override {
+    if (moved_) bar_->repaint();
+  }
 
  private:
   QProgressBar* bar_;
+  int pixel_ = -1;      // the pixel the bar was set to last
+  bool moved_ = true;   // the last SetPosition moved the bar
 };
 
 }  // namespace
