@@ -76,8 +76,13 @@ TEST_F(JetLimitsTest, DeepNestingIsASyntaxErrorNotACrash) {
   EXPECT_EQ(number, 3360);
   EXPECT_NE(message.find("nested too deeply"), std::string::npos) << message;
   EXPECT_EQ(Str(Repeat("IIf(K = 1, ", 16) + "'x'" + Repeat(", 0)", 16)), "x");
-  // Just within the parser's limit, the deepest trees the translator walks: SQLite refuses them.
-  EXPECT_EQ(ErrorOf([&] { Eval("K IN " + Repeat("(SELECT K FROM A WHERE K IN ", 95) + "(1)" + Repeat(")", 95)); }), 3360);
+  // Just within the parser's limit (a subquery counts five levels), the deepest trees the
+  // translator walks: SQLite refuses them.
+  EXPECT_EQ(ErrorOf([&] { Eval("K IN " + Repeat("(SELECT K FROM A WHERE K IN ", 19) + "(1)" + Repeat(")", 19)); }), 3360);
+  EXPECT_EQ(ErrorOf([&] { Eval("K IN " + Repeat("(SELECT K FROM A WHERE K IN ", 20) + "(1)" + Repeat(")", 20)); }),
+            err::kExpressionSyntax);
+  EXPECT_EQ(Select("SELECT K FROM A WHERE K IN " + Repeat("(SELECT K FROM A WHERE K IN ", 8) + "(2)" + Repeat(")", 8), "K"),
+            (Texts{"2"}));
   EXPECT_EQ(ErrorOf([&] { Eval(Repeat("K = 1 AND (", 99) + "K = 1" + Repeat(")", 99)); }), 3360);
   // Within the limit, redundant parentheses cost nothing.
   EXPECT_EQ(Select("SELECT K FROM A WHERE " + Repeat("(", 90) + "K = 2" + Repeat(")", 90), "K"), (Texts{"2"}));
