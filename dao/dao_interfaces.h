@@ -319,8 +319,16 @@ class Recordset {
   // comparison is "=", ">=", ">", "<=" or "<"; keys as many as the index has fields or fewer.
   virtual void Seek(const std::string& comparison, const std::vector<Variant>& keys) = 0;
 
+  // Starts a new record; an AutoNumber field shows the value the record will get.
   virtual void AddNew() = 0;
+  // Starts editing the current record from its values as this recordset last read them (after
+  // DBEngine.Idle(dbRefreshCache) that is a read of the file no older than the connection's
+  // last statement); Edit itself need not read the record again. 3167 when it was deleted.
   virtual void Edit() = 0;
+  // Writes the record started by AddNew or Edit. After Edit the record is written only if nobody
+  // (another connection or another recordset) changed it since Edit's values were read, else
+  // 3197 (3167 when it was deleted) and nothing is written; values equal to those read are not
+  // written again, but the check is still made.
   virtual void Update(const Variant& type = Variant(), const Variant& force = Variant()) = 0;
   virtual void CancelUpdate(const Variant& type = Variant()) = 0;
   virtual void Delete() = 0;
@@ -484,7 +492,9 @@ class DBEngine : public framework::OleObject {
   // The errors of the last failing call, the error itself as item 0.
   virtual std::shared_ptr<dao::Errors> Errors() = 0;
   virtual std::shared_ptr<dao::Properties> Properties() = 0;
-  // dbFreeLocks and/or dbRefreshCache: drops the engine's read caches.
+  // dbFreeLocks and/or dbRefreshCache. dbRefreshCache makes the engine read again every record
+  // it holds in memory that it read before each connection's last statement; what that statement
+  // read or wrote is as fresh as the file was then.
   virtual void Idle(const Variant& action = Variant()) = 0;
   // On the default workspace (Workspaces(0), created on first use).
   virtual std::shared_ptr<dao::Database> OpenDatabase(const std::string& name,

@@ -224,7 +224,10 @@ class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<D
     if (t == dbUseJet && (!framework::SameText(u, "Admin") || !p.empty()))
       Raise(err::kAccount, "Not a valid account name or password: only the user 'Admin' with an empty password "
                            "can log on to this engine (user " + Quoted(u) + ").");
-    return std::make_shared<WorkspaceImpl>(name, u.empty() ? "admin" : u, t);
+    auto ws = std::make_shared<WorkspaceImpl>(name, u.empty() ? "admin" : u, t);
+    std::erase_if(created_, [](const std::weak_ptr<WorkspaceImpl>& w) { return w.expired(); });
+    created_.push_back(ws);
+    return ws;
   }
   std::shared_ptr<dao::Workspaces> Workspaces() override {
     auto self = shared_from_this();
@@ -258,9 +261,10 @@ class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<D
   }
   void Idle(const Variant& action) override {
     const int a = IntArg(action, dbFreeLocks | dbRefreshCache);
+    // Every workspace of this engine, whether or not it was appended to Workspaces.
     if (a & dbRefreshCache)
-      for (const auto& w : workspaces_)
-        if (auto* impl = dynamic_cast<WorkspaceImpl*>(w.get())) impl->RefreshCaches();
+      for (const auto& w : created_)
+        if (auto ws = w.lock()) ws->RefreshCaches();
   }
   std::shared_ptr<dao::Database> OpenDatabase(const std::string& name, const Variant& options, const Variant& read_only,
                                               const Variant& connect) override {
@@ -291,7 +295,11 @@ class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<D
 
  private:
   std::shared_ptr<dao::Workspace> DefaultWorkspace() {
-    if (workspaces_.empty()) workspaces_.push_back(std::make_shared<WorkspaceImpl>("#Default Workspace#", "admin", dbUseJet));
+    if (workspaces_.empty()) {
+      auto ws = std::make_shared<WorkspaceImpl>("#Default Workspace#", "admin", dbUseJet);
+      created_.push_back(ws);
+      workspaces_.push_back(ws);
+    }
     return workspaces_.front();
   }
 
@@ -299,6 +307,7 @@ class DBEngineImpl : public dao::DBEngine, public std::enable_shared_from_this<D
   int default_type_ = dbUseJet;
   int32_t login_timeout_ = 20;
   std::vector<std::shared_ptr<dao::Workspace>> workspaces_;
+  std::vector<std::weak_ptr<WorkspaceImpl>> created_;  // every workspace made by this engine
 };
 
 }  // namespace
