@@ -597,10 +597,12 @@ void Statement::CloseCursor() {
 }
 
 void Statement::SetTimeout(int32_t seconds) {
+  seconds = std::max(0, seconds);
+  if (seconds == timeout_) return;  // a statement run per record sets it once
+  timeout_ = seconds;
   // Drivers that cannot time out answer with a warning or an error; the statement then runs
   // without a limit, as it would on such a driver anyway.
-  SQLSetStmtAttr(handle_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, seconds))),
-                 0);
+  SQLSetStmtAttr(handle_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -105,6 +105,7 @@ class Statement {
   SQLHSTMT handle_ = SQL_NULL_HSTMT;
   std::string sql_;
   bool cursor_open_ = false;
+  int32_t timeout_ = -1;  // as last set; -1 before
   // Buffers of the bound parameters; they must live until the statement has run.
   struct Buffer {
     std::vector<char> data;
