@@ -271,27 +271,23 @@ class ExprTranslator {
     }
   }
 
-  // left op ANY (SELECT ...) and left op ALL (SELECT ...).
+  // left op ANY (SELECT ...) and left op ALL (SELECT ...): the comparison with each value of
+  // the subquery, folded by max (ANY: one holds) or min (ALL: none fails; a Null fails) in the
+  // subquery's select list, so that the left operand's values stay before the subquery's.
   Operand Quantified(const Expr& n, Operand left) {
     Operand out;
     out.expr = &n;
     out.first_slot = left.first_slot;
     out.type = dbBoolean;
-    // The left operand stands after the subquery in the SQL: its values move behind the
-    // subquery's.
-    const std::vector<Slot> left_slots(slots_.begin() + static_cast<std::ptrdiff_t>(left.first_slot), slots_.end());
-    slots_.resize(left.first_slot);
     int ts;
     const SqlText sub = ValueSubquery(*n.subquery, ts);
     slots_.insert(slots_.end(), sub.slots.begin(), sub.slots.end());
-    slots_.insert(slots_.end(), left_slots.begin(), left_slots.end());
     CheckComparable(left.type, ts, left.expr, nullptr);
     const bool text = IsTextual(left.type) || IsTextual(ts);
-    const std::string test = "(" + left.Closed() + (text ? " COLLATE JET " : " ") + n.op + " jet_q.jet_value)";
-    if (n.text == "ALL")  // true when no value of the subquery makes the comparison false or Null
-      out.sql = "(NOT EXISTS (SELECT 1 FROM (" + sub.sql + ") AS jet_q WHERE NOT coalesce(" + test + ", 0)))";
-    else
-      out.sql = "(EXISTS (SELECT 1 FROM (" + sub.sql + ") AS jet_q WHERE " + test + "))";
+    const std::string test = "coalesce((" + left.Closed() + (text ? " COLLATE JET " : " ") + n.op + " jet_q.jet_value), 0)";
+    const bool all = n.text == "ALL";
+    out.sql = std::string("(coalesce((SELECT ") + (all ? "min(" : "max(") + test + ") FROM (" + sub.sql + ") AS jet_q), " +
+              (all ? "1" : "0") + ") = 1)";
     return out;
   }
 

@@ -49,6 +49,14 @@ TEST_F(JetSubqueryTest, AnyAndAll) {
   // Over no records ALL holds and ANY does not.
   EXPECT_EQ(Select("SELECT K FROM A WHERE Q > ALL (SELECT Q FROM A WHERE K > 9)", "K").size(), 5u);
   EXPECT_EQ(Select("SELECT K FROM A WHERE Q > ANY (SELECT Q FROM A WHERE K > 9)", "K").size(), 0u);
+  // In criteria of one shape the values keep their places (the left operand before the subquery).
+  auto rs = db_->OpenRecordset("A", Variant(dbOpenDynaset));
+  rs->FindFirst("K = 1 AND 3 > ALL (SELECT Q FROM A WHERE Q > 3)");
+  EXPECT_TRUE(rs->NoMatch());
+  rs->FindFirst("K = 1 AND 12 > ALL (SELECT Q FROM A WHERE Q > 9)");
+  EXPECT_TRUE(rs->NoMatch());
+  rs->FindFirst("K = 1 AND 13 > ALL (SELECT Q FROM A WHERE Q > 9)");
+  EXPECT_FALSE(rs->NoMatch());
   // A Null among the values keeps ALL from holding.
   db_->Execute("INSERT INTO A (K) VALUES (6)");
   EXPECT_EQ(Select("SELECT K FROM A WHERE Q >= ALL (SELECT Q FROM A)", "K"), Texts{});
