@@ -7,6 +7,7 @@
 #include <mdbtools.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -63,6 +64,35 @@ std::string Prop(const MdbColumn* col, const char* key) {
 }
 
 bool PropIsYes(const std::string& value) { return framework::SameText(value, "yes") || value == "1"; }
+
+// The low bits of an entry in a data page's row table give the record's place on the page; the top
+// two are flags. 0x4000 marks a record deleted or moved to another page (mdb_fetch_row passes over
+// those) and 0x8000 alone one that was moved here because it grew (mdb_fetch_row reads it where it
+// lies); mdb_find_row hands the flags back along with the place.
+constexpr int kRowOffsetMask = 0x1FFF;
+
+// Splits the record that mdb_fetch_row has just read from `t` into `fields` (one per column of the
+// table) and answers whether it could. Everything libmdb answers is checked before it is used: the
+// record lies within its page, and every value that is not Null lies within the record.
+bool CrackRecord(MdbHandle* mdb, MdbTableDef* t, std::vector<MdbField>& fields) {
+  int start = 0;
+  size_t length = 0;
+  if (t->cur_row == 0 || mdb_find_row(mdb, static_cast<int>(t->cur_row) - 1, &start, &length) != 0) return false;
+  const int offset = start & kRowOffsetMask;
+  if (length == 0 || static_cast<size_t>(offset) + length > static_cast<size_t>(mdb->fmt->pg_size)) return false;
+  std::fill_n(fields.begin(), t->num_cols, MdbField{});
+  if (mdb_crack_row(t, offset, length, fields.data()) <= 0) return false;
+  const auto first = reinterpret_cast<uintptr_t>(mdb->pg_buf + offset);
+  const uintptr_t end = first + length;
+  for (unsigned k = 0; k < t->num_cols; ++k) {
+    const MdbField& f = fields[k];
+    if (f.is_null) continue;
+    const auto value = reinterpret_cast<uintptr_t>(f.value);
+    if (f.siz < 0 || (f.siz > 0 && (value < first || value > end || static_cast<uintptr_t>(f.siz) > end - value)))
+      return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -212,7 +242,9 @@ void AccessReader::ReadRecords(const AccessTable& table,
   if (n != table.columns.size())
     throw AccessError("the table " + Quoted(table.name) + " changed while it was read");
   mdb_rewind_table(t.def);
-  std::vector<MdbField> fields(n);
+  // mdb_crack_row fills one field per column of the table but is not told how many there is room
+  // for; it is given as many as libmdb's own readers give it.
+  std::vector<MdbField> fields(std::max<size_t>(n, MDB_MAX_COLS));
   std::vector<Variant> values(n);
   std::vector<std::string> long_refs(n);
   // Access keeps the record count of its own system tables loosely; that of a user table is exact,
@@ -220,10 +252,7 @@ void AccessReader::ReadRecords(const AccessTable& table,
   const bool system = table.name.rfind("MSys", 0) == 0;
   uint64_t count = 0;
   while (mdb_fetch_row(t.def)) {
-    int start = 0;
-    size_t length = 0;
-    if (t.def->cur_row == 0 || mdb_find_row(mdb, static_cast<int>(t.def->cur_row) - 1, &start, &length) != 0 ||
-        mdb_crack_row(t.def, start, length, fields.data()) <= 0) {
+    if (!CrackRecord(mdb, t.def, fields)) {
       if (!system) throw AccessError("a record of " + Quoted(table.name) + " cannot be read; the file is damaged");
       ++unreadable_system_records_;
       continue;
@@ -269,22 +298,25 @@ void AccessReader::ReadRecords(const AccessTable& table,
                       " records but " + std::to_string(count) + " could be read; the file is damaged");
 }
 
-std::vector<std::vector<std::pair<std::string, Variant>>> AccessReader::SystemRows(const std::string& name) const {
-  std::vector<std::vector<std::pair<std::string, Variant>>> rows;
+const std::vector<AccessReader::SystemRow>& AccessReader::SystemRows(const std::string& name) const {
+  const auto cached = system_rows_.find(name);
+  if (cached != system_rows_.end()) return cached->second;
+  std::vector<SystemRow> rows;
   MdbHandle* mdb = handle_->mdb;
   bool present = false;
   for (unsigned k = 0; k < mdb->num_catalog; ++k) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, k));
     if (entry->object_type == MDB_TABLE && name == entry->object_name) present = true;
   }
-  if (!present) return rows;
-  const AccessTable table = ReadTable(name);
-  ReadRecords(table, [&](const std::vector<Variant>& values) {
-    std::vector<std::pair<std::string, Variant>> row;
-    for (size_t k = 0; k < values.size(); ++k) row.emplace_back(table.columns[k].name, values[k]);
-    rows.push_back(std::move(row));
-  });
-  return rows;
+  if (present) {
+    const AccessTable table = ReadTable(name);
+    ReadRecords(table, [&](const std::vector<Variant>& values) {
+      SystemRow row;
+      for (size_t k = 0; k < values.size(); ++k) row.emplace_back(table.columns[k].name, values[k]);
+      rows.push_back(std::move(row));
+    });
+  }
+  return system_rows_.emplace(name, std::move(rows)).first->second;
 }
 
 namespace {

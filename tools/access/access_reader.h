@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,12 +55,15 @@ class AccessReader {
 
  private:
   struct Handle;
-  // The records of a table as rows of name → value, for the system tables.
-  std::vector<std::vector<std::pair<std::string, Variant>>> SystemRows(const std::string& table) const;
+  using SystemRow = std::vector<std::pair<std::string, Variant>>;
+  // The records of one of the file's own tables as rows of name → value; each is read once, so
+  // its unreadable records are counted once however many lists draw on it.
+  const std::vector<SystemRow>& SystemRows(const std::string& table) const;
 
   std::string path_;
   std::unique_ptr<Handle> handle_;
   mutable uint64_t unreadable_system_records_ = 0;
+  mutable std::map<std::string, std::vector<SystemRow>> system_rows_;
 };
 
 }  // namespace access_file
