@@ -134,7 +134,7 @@ class Lexer {
         i += t.text.size();
       }
       t.end = i;
-      out.push_back(t);
+      out.push_back(std::move(t));
     }
   }
 

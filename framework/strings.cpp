@@ -10,12 +10,14 @@ inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 }  // namespace
 
-std::string Trim(std::string_view s) {
+std::string_view TrimmedView(std::string_view s) {
   size_t b = 0, e = s.size();
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
-  return std::string(s.substr(b, e - b));
+  return s.substr(b, e - b);
 }
+
+std::string Trim(std::string_view s) { return std::string(TrimmedView(s)); }
 
 std::string TrimLeft(std::string_view s) {
   size_t b = 0;

@@ -9,6 +9,8 @@ namespace framework {
 
 // Remove leading and/or trailing bytes of code 32 or below (blanks and control characters).
 std::string Trim(std::string_view s);
+// The part of `s` that Trim keeps, without a copy.
+std::string_view TrimmedView(std::string_view s);
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 

@@ -66,27 +66,28 @@ void LoadExportFile(const std::string& file_name, int first_line, TStringGrid& g
 
   // The file is streamed into the grid a line at a time; it is never held whole.
   framework::TTextFileReader reader(file_name, kMaxExportFileSize);
-  std::string line, unused, number, name1, name2, birthday, phone;
+  std::string line, name1, name2, birthday;
   for (int skipped = 1; skipped < first_line; ++skipped)
     if (!reader.ReadLine(line)) break;
 
   int row = 0;
+  std::string name;
   while (reader.ReadLine(line)) {
     framework::CheckStopRequest();
     if (row == std::numeric_limits<int>::max() - 1)
       throw framework::EInOutError("Cannot read '" + file_name + "': it has more lines than a grid holds.");
-    mtools::NextField(line, ';', unused);
-    mtools::NextField(line, ';', number);
-    mtools::NextField(line, ';', name1);
-    mtools::NextField(line, ';', name2);
-    mtools::NextField(line, ';', birthday);
-    birthday = CheckDate(birthday, name1, name2, protocol);
-    for (int i = 6; i <= 18; ++i) mtools::NextField(line, ';', unused);
-    mtools::NextField(line, ';', phone);
+    // Fields 2 to 5 and 19, cut as NextField cuts them, read in place.
+    size_t pos = 0;
+    mtools::NextFieldAt(line, pos, ';');
+    const std::string_view number = mtools::NextFieldAt(line, pos, ';');
+    name1.assign(mtools::NextFieldAt(line, pos, ';'));
+    name2.assign(mtools::NextFieldAt(line, pos, ';'));
+    birthday = CheckDate(std::string(mtools::NextFieldAt(line, pos, ';')), name1, name2, protocol);
+    for (int i = 6; i <= 18; ++i) mtools::NextFieldAt(line, pos, ';');
+    const std::string_view phone = mtools::NextFieldAt(line, pos, ';');
     ++row;
-    const std::string name = framework::Trim(name1 + " " + name2);
-    const std::string birthday_cell = framework::Trim(birthday);
-    grid.SetRow(row, {framework::Trim(number), birthday_cell, name, framework::Trim(phone)});
+    name.assign(name1).append(" ").append(name2);
+    grid.SetRow(row, {number, framework::TrimmedView(birthday), framework::TrimmedView(name), phone});
   }
   grid.SetRowCount(row + 1);
 }

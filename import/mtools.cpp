@@ -1,5 +1,6 @@
 #include "import/mtools.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/strings.h"
@@ -11,30 +12,37 @@ std::string TxtPath;
 std::string WordPath;
 std::string DatenPath;
 
-void NextField(std::string& line, char delimiter, std::string& field) {
-  if (line.empty()) {
-    field.clear();
-    return;
+std::string_view NextFieldAt(std::string_view line, size_t& pos, char delimiter) {
+  if (pos >= line.size()) {
+    pos = line.size();
+    return {};
   }
-  // Positions below are 0-based; `stop` is the index of the character that ends the field, so it
-  // equals the field's length (npos: the field runs to the end of the line).
+  // The field runs from `start` to `stop` (the character that ends it, or the end of the line),
+  // and `skip` more characters belong to its end.
+  size_t start = pos;
   size_t stop;
   size_t skip;
-  if (line[0] == '"') {
-    line.erase(0, 1);
+  if (line[pos] == '"') {
+    start = pos + 1;
     const char closing[2] = {'"', delimiter};
-    stop = line.find(std::string_view(closing, 2));
-    if (stop == std::string::npos && !line.empty() && line.back() == '"') stop = line.size() - 1;
+    stop = line.find(std::string_view(closing, 2), start);
+    if (stop == std::string_view::npos && line.size() - pos > 1 && line.back() == '"') stop = line.size() - 1;
     skip = 1;
   } else {
-    stop = line.find(delimiter);
+    stop = line.find(delimiter, pos);
     skip = 0;
   }
-  if (stop == std::string::npos) stop = line.size();
-  field = framework::Trim(std::string_view(line).substr(0, stop));
-  if (!field.empty() && field.back() == '"') field.pop_back();
-  const size_t rest = stop + skip + 1;
-  line = rest < line.size() ? line.substr(rest) : std::string();
+  if (stop == std::string_view::npos) stop = line.size();
+  std::string_view field = framework::TrimmedView(line.substr(start, stop - start));
+  if (!field.empty() && field.back() == '"') field.remove_suffix(1);
+  pos = std::min(stop + skip + 1, line.size());
+  return field;
+}
+
+void NextField(std::string& line, char delimiter, std::string& field) {
+  size_t pos = 0;
+  field.assign(NextFieldAt(line, pos, delimiter));
+  line.erase(0, pos);
 }
 
 bool IsDigitChar(char c) { return c != '\0' && std::strchr("0123456789", c) != nullptr; }

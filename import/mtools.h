@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace mtools {
 
@@ -11,6 +12,9 @@ namespace mtools {
 // is trimmed of bytes <= 32 and loses one trailing '"'. Doubled quotes are not unescaped. An
 // empty line gives an empty field, so missing trailing fields read as empty.
 void NextField(std::string& line, char delimiter, std::string& field);
+// NextField on the part of `line` from `pos` on, without changing the line: the field (a view
+// into `line`) is returned and `pos` moves past it, as NextField would cut it off.
+std::string_view NextFieldAt(std::string_view line, size_t& pos, char delimiter);
 
 // True for the ten characters "0123456789".
 bool IsDigitChar(char c);
