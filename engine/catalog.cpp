@@ -476,6 +476,12 @@ void Catalog::CreateSqliteIndexes(const TableInfo& t) {
   for (const IndexInfo& i : t.indexes) {
     if (i.columns.empty()) continue;
     if (i.required || i.primary) CreateNullKeyTriggers(connection_, t, i);
+    // An index of the counter alone is the table's own row id order, unique by nature: a SQLite
+    // index of it would only double the writes.
+    if (i.columns.size() == 1) {
+      const ColumnInfo* c = t.Column(i.columns[0].name);
+      if (c != nullptr && c->IsCounter()) continue;
+    }
     std::string sql = std::string("CREATE ") + (i.unique || i.primary ? "UNIQUE " : "") + "INDEX " +
                       QuoteName(SqliteIndexName(t.name, i.name)) + " ON " + QuoteName(t.name) + " (";
     for (size_t k = 0; k < i.columns.size(); ++k) {

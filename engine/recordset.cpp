@@ -899,7 +899,8 @@ Variant RecordsetImpl::FieldValue(int index) {
   if (edit_mode_ == dbEditAdd) {
     if (f.column.empty()) return Variant::Null();
     if (f.attributes & dbAutoIncrField) return CellToVariant(f.type, NextCounterValue(index));
-    if (f.default_value.empty()) return Variant::Null();
+    // A Yes/No field without a default is No, never Null.
+    if (f.default_value.empty()) return f.type == dbBoolean ? Variant(false) : Variant::Null();
     // The default as the engine would store it.
     const TableInfo& t = source_->db->catalog->Table(f.table);
     const ColumnInfo* c = t.Column(f.column);

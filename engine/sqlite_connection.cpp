@@ -102,6 +102,10 @@ void Statement::Reset() {
 }
 
 Connection::Connection(const std::string& path, int flags) : path_(path) {
+  // SQLite's memory statistics take a global mutex on every allocation; nothing reads them. The
+  // setting only takes before SQLite's first use, so a refusal later is no error.
+  static const int no_memory_statistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)no_memory_statistics;
   const int rc = sqlite3_open_v2(path.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";

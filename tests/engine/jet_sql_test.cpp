@@ -295,6 +295,8 @@ TEST_F(JetQueryTest, YesNoFieldsWithoutAValueAreNo) {
   auto rs = db_->OpenRecordset("B", Variant(dbOpenDynaset));
   rs->AddNew();  // AddNew without a value
   rs->Fields()->Item("N")->SetValue(Variant(3));
+  EXPECT_EQ(rs->Fields()->Item("B")->Value().Type(), framework::VarType::Boolean);  // No already, before Update
+  EXPECT_FALSE(rs->Fields()->Item("B")->Value().ToBool());
   rs->Update();
   rs->AddNew();
   rs->Fields()->Item("N")->SetValue(Variant(4));
