@@ -239,13 +239,12 @@ class OdbcTableDef : public dao::TableDef {
   OdbcTableDef(std::shared_ptr<OdbcCore> core, std::shared_ptr<OdbcTable> table)
       : core_(std::move(core)), table_(std::move(table)) {}
 
-  // The table with its columns and indexes, read from the catalog on first use.
+  // The table with its columns and indexes as the catalog holds them now (read again after
+  // a change of the schema made through this connection).
   const std::shared_ptr<OdbcTable>& Details() {
-    if (!table_->details_loaded) {
-      auto full = core_->catalog->Find(table_->name);
-      if (!full) Raise(err::kNotInCollection, "The table " + Quoted(table_->name) + " no longer exists.");
-      table_ = full;
-    }
+    auto full = core_->catalog->Find(table_->name);
+    if (!full) Raise(err::kNotInCollection, "The table " + Quoted(table_->name) + " no longer exists.");
+    table_ = full;
     return table_;
   }
 
@@ -283,14 +282,23 @@ class OdbcTableDef : public dao::TableDef {
   std::shared_ptr<dao::Indexes> Indexes() override {
     auto core = core_;
     auto table = Details();
+    // Changes of the schema replace the catalog's tables; open recordsets keep the ones they
+    // were opened with, so a table object is never changed in place.
+    const std::string name = table->name;
+    auto current = [core, name] {
+      auto t = core->catalog->Find(name);
+      if (!t) Raise(err::kNotInCollection, "The table " + Quoted(name) + " no longer exists.");
+      return t;
+    };
     return std::make_shared<ListCollection<dao::Index>>(
         "Indexes",
-        [table] {
+        [current] {
           std::vector<std::shared_ptr<dao::Index>> out;
-          for (const auto& i : table->indexes) out.push_back(std::make_shared<OdbcIndexObject>(i, false));
+          for (const auto& i : current()->indexes) out.push_back(std::make_shared<OdbcIndexObject>(i, false));
           return out;
         },
-        [core, table](std::shared_ptr<dao::Index> index) {
+        [core, current](std::shared_ptr<dao::Index> index) {
+          const auto table = current();
           auto* own = dynamic_cast<OdbcIndexObject*>(index.get());
           if (own == nullptr || !own->free_standing())
             Raise(err::kInvalidArgument, "Only an index made by CreateIndex can be appended.");
@@ -312,9 +320,9 @@ class OdbcTableDef : public dao::TableDef {
           core->NewStatement()->Run(sql + ")");
           ++core->changes;
           core->catalog->Refresh();
-          *table = *core->catalog->Find(table->name);
         },
-        [core, table](const std::string& name) {
+        [core, current](const std::string& name) {
+          const auto table = current();
           const OdbcIndex* found = nullptr;
           for (const auto& i : table->indexes)
             if (SameName(i.name, name)) found = &i;
@@ -328,7 +336,6 @@ class OdbcTableDef : public dao::TableDef {
           core->NewStatement()->Run("DROP INDEX " + qualified);
           ++core->changes;
           core->catalog->Refresh();
-          *table = *core->catalog->Find(table->name);
         });
   }
   std::shared_ptr<dao::Properties> Properties() override {

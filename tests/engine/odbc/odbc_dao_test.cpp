@@ -102,13 +102,20 @@ TEST_F(PgTest, CatalogGivesTablesFieldsAndIndexesWithDaoTypes) {
   EXPECT_TRUE(indexes->Item("typen_kurz")->Unique());
   EXPECT_FALSE(indexes->Item("typen_kurz")->Primary());
 
-  // Indexes are made and dropped through the collection.
+  // Indexes are made and dropped through the collection; a set open on the table keeps working.
+  auto open = db_->OpenRecordset("Typen", Variant(dbOpenDynaset));
   auto index = t->CreateIndex(Variant("typen_tag"));
   index->Fields()->Append(index->CreateField(Variant("tag")));
   t->Indexes()->Append(index);
   EXPECT_EQ(3, db_->TableDefs()->Item("typen")->Indexes()->Count());
   t->Indexes()->Delete("typen_tag");
   EXPECT_EQ(2, db_->TableDefs()->Item("typen")->Indexes()->Count());
+  open->AddNew();
+  open->Fields()->Item("nr")->SetValue(Variant(1));
+  open->Fields()->Item("tag")->SetValue(Variant::Date(framework::EncodeDate(2000, 1, 2)));
+  open->Update();
+  open->MoveFirst();
+  EXPECT_EQ("x'y", open->Fields()->Item("kurz")->Value().ToString());
 }
 
 TEST_F(PgTest, DynasetWalksFindsAndSharesBookmarksWithClones) {
