@@ -83,6 +83,18 @@ bool IsRefusal(int error) {
          error == err::kZeroLength || error == err::kInvalidOperation;
 }
 
+// The highest row id of `table`, read from the right edge of its tree; when that is unreadable
+// too, the largest row id there can be.
+int64_t HighestRowId(Connection& from, const std::string& table, const std::string& rowid) {
+  try {
+    auto st = from.Prepare("SELECT max(" + rowid + ") FROM " + QuoteName(table));
+    if (st.Step() && !st.ColumnIsNull(0)) return st.ColumnInt(0);
+    return INT64_MIN;
+  } catch (const dao::EOleException&) {
+    return INT64_MAX;
+  }
+}
+
 // Copies the rows of `table` in row-id order. A row that cannot be read ends the current scan;
 // the scan starts again after it, at growing distances, until a row reads or no row id is left.
 void CopyTable(Connection& from, Connection& to, const std::string& table, RepairReport::Table& report) {
@@ -122,8 +134,11 @@ void CopyTable(Connection& from, Connection& to, const std::string& table, Repai
       failed = true;
     }
     if (!failed) return;
-    // Skip ahead past the unreadable part: 1, 2, 4 ... row ids, until a scan reads a row.
+    // Skip ahead past the unreadable part: 1, 2, 4 ... row ids, until a scan reads a row. A damaged
+    // page may also read as empty or give made-up row ids, so only a row id up to the highest one
+    // counts, and an empty probe ends the search only past it.
     const int64_t first_lost = last == INT64_MIN ? INT64_MIN : last + 1;
+    const int64_t highest = HighestRowId(from, table, rowid);
     bool resumed = false;
     for (int64_t step = 1; step > 0 && step < (int64_t{1} << 62); step *= 2) {
       const int64_t probe = first_lost == INT64_MIN ? step : first_lost + step;
@@ -131,8 +146,12 @@ void CopyTable(Connection& from, Connection& to, const std::string& table, Repai
         auto st = from.Prepare("SELECT " + rowid + " FROM " + QuoteName(table) + " WHERE " + rowid +
                                " >= ?1 ORDER BY " + rowid + " LIMIT 1");
         st.BindInt(1, probe);
-        if (!st.Step()) break;  // nothing readable after the damage
+        if (!st.Step()) {
+          if (probe > highest) break;  // nothing readable after the damage
+          continue;
+        }
         const int64_t next = st.ColumnInt(0);
+        if (next < probe || next > highest) continue;
         report.unreadable.emplace_back(first_lost == INT64_MIN ? 0 : first_lost, next - 1);
         last = next - 1;
         resumed = true;

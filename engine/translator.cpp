@@ -121,7 +121,7 @@ class ExprTranslator {
       case Expr::kStar: Raise(err::kExpressionSyntax, "'*' is not a value in " + Quoted(context_) + ".");
       case Expr::kName: return Name(e, type);
       case Expr::kUnary: {
-        int t;
+        int t = 0;
         const std::string a = Translate(e->args[0], t);
         if (e->op == "NOT") { type = dbBoolean; return "(NOT " + a + ")"; }
         type = t;
@@ -191,7 +191,7 @@ class ExprTranslator {
         // the logarithm of its length, not with the length.
         std::vector<std::string> terms{acc.Closed()};
         while (true) {
-          int t;
+          int t = 0;
           terms.push_back(Translate(spine[k]->args[1], t));
           if (k == 0 || spine[k - 1]->kind != Expr::kBinary || spine[k - 1]->op != n.op) break;
           --k;
@@ -244,7 +244,7 @@ class ExprTranslator {
         std::string list;
         bool text = IsTextual(left.type);
         for (size_t k = 1; k < n.args.size(); ++k) {
-          int t;
+          int t = 0;
           list += (k > 1 ? ", " : "") + Translate(n.args[k], t);
           CheckComparable(left.type, t, left.expr, n.args[k].get());
           text = text || IsTextual(t);
@@ -755,7 +755,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
         from += j.kind == Join::kLeft ? " LEFT JOIN " : j.kind == Join::kRight ? " RIGHT JOIN " : " INNER JOIN ";
         from += QuoteName(tables[ti].table->name) + " AS " + QuoteName(tables[ti].alias);
         ++ti;
-        int type;
+        int type = 0;
         from += " ON " + translator(table_resolver, scope.mode, plan.from_slots, "JOIN ON").Translate(j.on, type);
       }
     }
@@ -846,7 +846,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
 
   std::string where;
   if (s.where) {
-    int type;
+    int type = 0;
     where = translator(with_aliases, scope.mode, plan.where_slots, "WHERE").Translate(s.where, type);
   }
 
@@ -855,12 +855,12 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
     if (!s.group_by.empty()) {
       tail = " GROUP BY ";
       for (size_t k = 0; k < s.group_by.size(); ++k) {
-        int type;
+        int type = 0;
         tail += (k ? ", " : "") + translator(table_resolver, scope.mode, plan.tail_slots, "GROUP BY").Translate(s.group_by[k], type);
       }
     }
     if (s.having) {
-      int type;
+      int type = 0;
       tail += " HAVING " + translator(with_aliases, scope.mode, plan.tail_slots, "HAVING").Translate(s.having, type);
     }
     plan.tail_sql = tail;
@@ -880,7 +880,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
 
   if (!wrapped) {
     for (const ExprPtr& filter : filters) {
-      int type;
+      int type = 0;
       const std::string f = translator(with_aliases, kUnknownIsError, plan.where_slots, "Filter").Translate(filter, type);
       where = where.empty() ? f : "(" + where + ") AND (" + f + ")";
     }
@@ -889,7 +889,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
     if (!order.empty()) {
       std::string o = " ORDER BY ";
       for (size_t k = 0; k < order.size(); ++k) {
-        int type;
+        int type = 0;
         ExprTranslator tr = translator(with_aliases, sort.empty() ? scope.mode : kUnknownIsError, plan.order_slots, "ORDER BY");
         o += (k ? ", " : "") + tr.Translate(order[k].expr, type) + (IsTextType(type) ? " COLLATE JET" : "") +
              (order[k].descending ? " DESC" : "");
@@ -932,7 +932,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
             field = static_cast<int>(k);
       }
       std::string column;
-      int type;
+      int type = 0;
       if (field >= 0) {
         column = "c" + std::to_string(field);
         type = fields[static_cast<size_t>(field)].type;
@@ -971,7 +971,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
     for (const OrderItem& o : s.order_by) {
       SortKey inner, outer;
       inner.descending = outer.descending = o.descending;
-      int type;
+      int type = 0;
       inner.sql.Add(ExprTranslator(OutputResolver(fields, "q"), kUnknownIsError, inner.sql.slots, nullptr, "ORDER BY").Translate(o.expr, type));
       outer.sql.Add(ExprTranslator(OutputResolver(fields, "w"), kUnknownIsError, outer.sql.slots, nullptr, "ORDER BY").Translate(o.expr, type));
       inner.text = outer.text = IsTextType(type);
@@ -1022,7 +1022,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
   const Resolver outputs = OutputResolver(fields, "w");
   std::string outer_where = condition;
   for (const ExprPtr& filter : filters) {
-    int type;
+    int type = 0;
     const std::string f = ExprTranslator(outputs, kUnknownIsError, out.where_slots, nullptr, "Filter", &catalog).Translate(filter, type);
     outer_where = outer_where.empty() ? f : "(" + outer_where + ") AND (" + f + ")";
   }
@@ -1031,7 +1031,7 @@ SelectPlan PlanIn(const Catalog& catalog, const Select& s, const Scope& scope,
     order.clear();
     order_slots.clear();
     for (size_t k = 0; k < sort.size(); ++k) {
-      int type;
+      int type = 0;
       const std::string key = ExprTranslator(outputs, kUnknownIsError, order_slots, nullptr, "Sort", &catalog).Translate(sort[k].expr, type);
       order += (k ? ", " : "") + key + (IsTextType(type) ? " COLLATE JET" : "") + (sort[k].descending ? " DESC" : "");
     }
@@ -1097,7 +1097,7 @@ std::string TranslateCriteria(const Catalog& catalog, const SelectPlan& plan, co
     }
     return table_resolver(parts, out);
   };
-  int type;
+  int type = 0;
   ExprTranslator tr(resolver, kUnknownIsError, slots, nullptr, "criteria", &catalog);
   return tr.Translate(criteria, type);
 }
@@ -1117,7 +1117,7 @@ std::string TranslateRowCriteria(const SelectPlan& plan, const ExprPtr& criteria
     }
     return false;
   };
-  int type;
+  int type = 0;
   ExprTranslator tr(resolver, kUnknownIsError, slots, nullptr, "criteria");
   return tr.Translate(criteria, type);
 }
@@ -1177,7 +1177,7 @@ ActionPlan PlanAction(const Catalog& catalog, const JetStatement& st) {
   // The WHERE part of a DELETE or UPDATE; empty without a condition.
   auto where_clause = [&]() -> std::string {
     if (!st.where) return std::string();
-    int type;
+    int type = 0;
     ExprTranslator tr(resolver, kParameters, plan.slots, &plan.parameters, "WHERE", &catalog);
     return " WHERE " + tr.Translate(st.where, type);
   };
@@ -1197,7 +1197,7 @@ ActionPlan PlanAction(const Catalog& catalog, const JetStatement& st) {
         if (c == nullptr)
           Raise(err::kUnknownName, "The table " + Quoted(table.name) + " has no field " + Quoted(st.assignments[k].first) + ".");
         if (c->IsCounter()) Raise(err::kInvalidOperation, "The counter field " + Quoted(c->name) + " cannot be updated.");
-        int type;
+        int type = 0;
         ExprTranslator tr(resolver, kParameters, plan.slots, &plan.parameters, "SET", &catalog);
         plan.sql += (k ? ", " : "") + QuoteName(c->name) + " = " + store(*c, tr.Translate(st.assignments[k].second, type));
       }
@@ -1247,7 +1247,7 @@ ActionPlan PlanAction(const Catalog& catalog, const JetStatement& st) {
           Raise(3346, "The number of query values and destination fields are not the same.");
         plan.sql += r ? ", (" : "(";
         for (size_t k = 0; k < targets.size(); ++k) {
-          int type;
+          int type = 0;
           ExprTranslator tr(resolver, kParameters, plan.slots, &plan.parameters, "VALUES", &catalog);
           plan.sql += (k ? ", " : "") + store(*targets[k], tr.Translate(st.values[r][k], type));
         }
@@ -1308,7 +1308,7 @@ std::string TranslateDefault(const std::string& expression, const ColumnInfo& co
   if (!text.empty() && text[0] == '=') text = text.substr(1);
   const ExprPtr e = ParseExpression(text);
   std::vector<Slot> slots;
-  int type;
+  int type = 0;
   ExprTranslator tr(nullptr, kUnknownIsError, slots, nullptr, expression, nullptr, true);
   const std::string sql = tr.Translate(e, type);
   return "jet_store(" + std::to_string(column.type) + ", " + std::to_string(column.size) + ", " +

@@ -189,9 +189,11 @@ void TUxDaoTable::StoreRecord() {
   }
   if (state != dataset::stEdit) CursorToLast();
   if (bookmarks_supported_) {
-    const int32_t bookmark = (EngineType() == dbUseJet || state == dataset::stEdit)
-                                 ? LastModifiedBookmark(rs)
-                                 : RecordsetBookmark(rs);
+    int32_t bookmark = (EngineType() == dbUseJet || state == dataset::stEdit) ? LastModifiedBookmark(rs)
+                                                                                : RecordsetBookmark(rs);
+    // After CursorToLast an ODBCDirect recordset stands past its last record, with no bookmark:
+    // the new record is the one last modified.
+    if (bookmark == 0) bookmark = LastModifiedBookmark(rs);
     if (buffer != nullptr) buffer->Bookmark = bookmark;
     GotoDaoBookmark(bookmark);
     // After CursorToLast the count stands one past the new record; where the recordset knows

@@ -167,6 +167,26 @@ TEST_F(ComponentsOnPg, TheTableComponentWalksLocatesEditsInsertsAndDeletes) {
   EXPECT_DOUBLE_EQ(framework::EncodeDate(1951, 6, 4), rs->Fields()->Item(2)->Value().ToDate());
 }
 
+TEST_F(ComponentsOnPg, ARecordAppendedOnODBCDirectBecomesTheCurrentRecord) {
+  // On ODBCDirect the recordset stands past its end after the append and has no bookmark there;
+  // the new record is found as the one last modified.
+  database_->SetEngineType(dao::dbUseODBC);
+  database_->SetDatabase(Servers::PgDsn());
+  database_->SetUserName(Servers::PgUser());
+  database_->SetPassword(Servers::PgPassword());
+  database_->SetConnected(true);
+  table_ = Table("Fahrer", "Geburtstag");
+  table_->Open();
+  table_->StartAppend();
+  table_->FieldNamed("Mitarbeiter").SetAsString("Direkt Dora");
+  table_->FieldNamed("Personalnr").SetAsInteger(3001);
+  table_->PostRecord();
+  EXPECT_EQ(dataset::stBrowse, table_->State());
+  EXPECT_EQ("Direkt Dora", table_->FieldNamed("Mitarbeiter").AsString());
+  EXPECT_EQ(4, table_->RecordCount());
+  table_->Close();
+}
+
 TEST_F(ComponentsOnPg, ADetailOnSqlFollowsItsMaster) {
   Exec(*admin_, "DROP TABLE IF EXISTS Termine");
   Exec(*admin_, "CREATE TABLE Termine (id serial PRIMARY KEY, personalnr integer, text varchar(50))");
