@@ -1,6 +1,8 @@
 #include "engine/keyset.h"
 
+#include <algorithm>
 #include <cassert>
+#include <functional>
 #include <cstddef>
 
 namespace engine {
@@ -16,6 +18,7 @@ Keyset::Keyset(std::vector<int64_t> rowids) : rowids_(std::move(rowids)) {
     if (parent <= n) tree_[parent] += tree_[i];
   }
   live_ = static_cast<int32_t>(n);
+  ascending_ = std::adjacent_find(rowids_.begin(), rowids_.end(), std::greater_equal<int64_t>()) == rowids_.end();
 }
 
 void Keyset::Add(int32_t index, int delta) {
@@ -30,6 +33,7 @@ int32_t Keyset::Prefix(int32_t count) const {
 
 int32_t Keyset::Append(int64_t rowid) {
   const int32_t entry = Size();
+  if (!rowids_.empty() && rowid <= rowids_.back()) ascending_ = false;
   rowids_.push_back(rowid);
   alive_.push_back(1);
   // The new node covers (i - lowbit(i), i]: its own 1 plus the live entries before it there.
@@ -84,6 +88,10 @@ int32_t Keyset::Previous(int32_t entry) const {
 }
 
 int32_t Keyset::EntryOf(int64_t rowid) {
+  if (ascending_) {
+    const auto it = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
+    return it != rowids_.end() && *it == rowid ? static_cast<int32_t>(it - rowids_.begin()) : -1;
+  }
   if (!map_built_) {
     map_.reserve(rowids_.size());
     for (size_t k = 0; k < rowids_.size(); ++k) map_[rowids_[k]] = static_cast<int32_t>(k);

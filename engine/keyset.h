@@ -2,7 +2,8 @@
 // number of a snapshot) in the order the set was opened with; records added through the set are
 // appended, deleted ones stay as holes, so that bookmarks (entry number + 1) stay valid for the
 // keyset's life. A Fenwick tree over the live entries answers position and "n-th record" in
-// O(log n); a row-id map, built on first use, finds entries.
+// O(log n). Entries of a row id are found by binary search while the row ids ascend (a keyset in
+// row id order, with records appended), else through a map built on first use.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,7 @@ class Keyset : public RecordOrder {
   std::vector<uint8_t> alive_;
   std::vector<int32_t> tree_;  // Fenwick tree, 1-based
   int32_t live_ = 0;
+  bool ascending_ = true;  // rowids_ strictly ascend
   bool map_built_ = false;
   std::unordered_map<int64_t, int32_t> map_;
 };

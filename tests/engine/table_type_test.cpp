@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/keyset.h"
 #include "engine/order_tree.h"
 #include "tests/engine/engine_test_support.h"
 
@@ -277,6 +278,25 @@ TEST_F(TableTypeTest, TheAutoNumberOfANewRecordIsShownFromAddNew) {
   rs->SetBookmark(rs->LastModified());
   EXPECT_EQ(Nr(rs), 79);
   EXPECT_EQ(rs->Fields()->Item("ID")->Value().ToInt32(), 6);
+}
+
+// A keyset finds the entry of a row id by binary search while its row ids ascend, and through a
+// map once an appended row id breaks the order.
+TEST(KeysetTest, FindsEntriesInAscendingAndInMixedOrder) {
+  engine::Keyset k({3, 7, 9});
+  EXPECT_EQ(k.EntryOf(7), 1);
+  EXPECT_EQ(k.EntryOf(8), -1);
+  EXPECT_EQ(k.Append(12), 3);
+  EXPECT_EQ(k.EntryOf(12), 3);
+  EXPECT_EQ(k.Append(5), 4);  // no longer ascending
+  EXPECT_EQ(k.EntryOf(5), 4);
+  EXPECT_EQ(k.EntryOf(9), 2);
+  EXPECT_EQ(k.EntryOf(4), -1);
+  k.Kill(2);
+  EXPECT_EQ(k.EntryOf(9), 2);  // a deleted record keeps its entry
+  engine::Keyset unsorted({9, 3, 7});
+  EXPECT_EQ(unsorted.EntryOf(3), 1);
+  EXPECT_EQ(unsorted.EntryOf(7), 2);
 }
 
 // The order tree against a plain vector through random inserts, detaches, deaths and rebuilds.
