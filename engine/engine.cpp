@@ -55,6 +55,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
     }
     auto db = OpenDatabaseFile(name, exclusive, ro, connect_text);
     databases_.push_back(db);
+    cores_.push_back(CoreOf(db));
     if (transaction_depth_ > 0) Raise(err::kTransactionState, "A database cannot be opened inside a transaction.");
     return db;
   }
@@ -80,6 +81,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
     CheckOpen();
     auto db = CreateDatabaseFile(name, locale);
     databases_.push_back(db);
+    cores_.push_back(CoreOf(db));
     return db;
   }
   void BeginTrans() override {
@@ -118,6 +120,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
     for (auto& db : OpenDatabases()) db->Close();
     for (auto& db : OdbcDatabases()) db->Close();
     databases_.clear();
+    cores_.clear();
     odbc_databases_.clear();
     closed_ = true;
   }
@@ -155,9 +158,9 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
   // DBEngine.Idle(dbRefreshCache): every open database reads again what it read before its last
   // statement. Called before every record a table loads, so it allocates nothing.
   void RefreshCaches() {
-    for (const auto& w : databases_)
-      if (auto db = w.lock())
-        if (auto core = CoreOf(db); core && !core->closed) core->refresh_mark = core->connection->StatementCount();
+    std::erase_if(cores_, [](const std::weak_ptr<DatabaseCore>& w) { return w.expired(); });
+    for (const auto& w : cores_)
+      if (auto core = w.lock(); core && !core->closed) core->refresh_mark = core->connection->StatementCount();
   }
  private:
   void CheckOpen() const {
@@ -192,6 +195,7 @@ class WorkspaceImpl : public dao::Workspace, public std::enable_shared_from_this
   bool closed_ = false;
   int transaction_depth_ = 0;
   std::vector<std::weak_ptr<dao::Database>> databases_;
+  std::vector<std::weak_ptr<DatabaseCore>> cores_;  // of databases_, for the refresh
   std::vector<std::weak_ptr<dao::Database>> odbc_databases_;
 };
 

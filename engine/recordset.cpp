@@ -816,6 +816,9 @@ const RowCache::Row& RecordsetImpl::FillWindow() {
     window_size_ = 1;  // not a walk
   else if (last_read_entry_ == window_last_)
     window_size_ = std::min(kMaxWindow, window_size_ * 2);  // the walk used the last window up
+  else
+    window_size_ = std::max(1, window_used_);  // the walk left it early (a change dropped it)
+  window_used_ = 0;
   std::vector<RowCache::Row> rows;
   for (int32_t e = cur_; e >= 0 && static_cast<int>(rows.size()) < window_size_; e = k.Next(e)) {
     rows.emplace_back();
@@ -884,8 +887,11 @@ const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   if (!k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   if (!source_->keyed) return source_->rows[static_cast<size_t>(k.RowId(cur_))];
-  const RowCache::Row* row = Cache().Find(cur_, source_->db->refresh_mark, cache_slot_);
+  RowCache& cache = Cache();
+  const RowCache::Row* row = cache.Find(cur_, source_->db->refresh_mark, cache_slot_);
   if (row == nullptr) row = &FillWindow();
+  if (cache_slot_ < cache.window() && last_read_entry_ != cur_)
+    window_used_ = std::max(window_used_, static_cast<int>(cache_slot_) + 1);
   last_read_entry_ = cur_;
   if (!row->present)
     Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");

@@ -198,6 +198,7 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   int32_t last_read_entry_ = -1;     // the record read last
   int32_t window_last_ = -1;         // the last record of the window read last
   int window_size_ = 1;
+  int window_used_ = 0;              // rows of the window read last that the walk has used
   std::shared_ptr<dao::Fields> fields_;
 };
 

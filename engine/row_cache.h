@@ -40,6 +40,8 @@ class RowCache {
   // Adds a row, or replaces the row of its entry.
   void Put(Row row);
   void Erase(int32_t entry);
+  // Rows of the window: slots 0 to window() - 1.
+  size_t window() const { return window_; }
   void Clear() {
     rows_.clear();
     window_ = 0;

@@ -184,7 +184,12 @@ TDateTime Variant::ToDate() const {
   return ToDouble();
 }
 
-std::string Variant::ToString() const {
+std::string Variant::ToString() && {
+  if (type_ == VarType::String) return std::move(std::get<std::string>(data_));
+  return static_cast<const Variant&>(*this).ToString();
+}
+
+std::string Variant::ToString() const& {
   switch (type_) {
     case VarType::Empty: case VarType::Null: return "";
     case VarType::Boolean: return std::get<int64_t>(data_) ? "True" : "False";

@@ -72,7 +72,9 @@ class Variant {
   int64_t ToCurrencyScaled() const;
   TDateTime ToDate() const;
   // Text in the conventions of the process's format settings.
-  std::string ToString() const;
+  std::string ToString() const&;
+  // The same; a String's text is moved out of a variant that is about to go.
+  std::string ToString() &&;
   // Bytes as they are; a String gives its UTF-8 bytes.
   std::vector<uint8_t> ToBytes() const;
 

@@ -229,14 +229,16 @@ bool TUxDaoTable::LoadRecord(const std::shared_ptr<Recordset>& recordset, bool u
     bool cached = true;
     if (field->IsBlob())
       cached = (type == dataset::ftMemo && cache_memos_) || (type == dataset::ftBlob && cache_blobs_);
-    std::shared_ptr<Field> dao_field;
+    std::shared_ptr<Field> item;  // holds a field taken from the recordset's collection
+    Field* dao_field = nullptr;
     Variant v = Variant::Null();
     try {
       if (use_field_objects && i < static_cast<int>(dao_fields_.size()) && dao_fields_[i]) {
-        dao_field = dao_fields_[i];
+        dao_field = dao_fields_[i].get();
       } else {
         if (!fields) fields = recordset->Fields();
-        dao_field = fields->Item(i);
+        item = fields->Item(i);
+        dao_field = item.get();
       }
       if (cached) v = dao_field->Value();
     } catch (const std::exception& error) {
@@ -273,7 +275,7 @@ bool TUxDaoTable::LoadRecord(const std::shared_ptr<Recordset>& recordset, bool u
     } else if (type == dataset::ftBoolean) {
       text = v.ToBool() ? "True" : "False";
     } else {
-      text = v.ToString();
+      text = std::move(v).ToString();
     }
     if (encrypter_ready_ && cached && (type == dataset::ftString || field->IsBlob()))
       text = DecryptText(text);
