@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <string_view>
 #include <cstdlib>
 
 #include "dao/dao_constants.h"
@@ -47,6 +48,7 @@ class Lexer {
 
   std::vector<Token> Run() {
     std::vector<Token> out;
+    out.reserve(16);
     size_t i = 0;
     while (true) {
       while (i < s_.size() && std::isspace(static_cast<unsigned char>(s_[i]))) ++i;
@@ -129,7 +131,7 @@ class Lexer {
         t.text = std::string(1, c);
         for (const char* op : two)
           if (s_.compare(i, 2, op) == 0) t.text = op;
-        if (std::string("=<>+-*/\\^&(),;.!?:").find(c) == std::string::npos)
+        if (std::string_view("=<>+-*/\\^&(),;.!?:").find(c) == std::string_view::npos)
           Fail("unexpected character '" + std::string(1, c) + "'", i);
         i += t.text.size();
       }

@@ -30,7 +30,7 @@ size_t Utf8Offset(const std::string& s, size_t from, int64_t count) {
 // A field of a recordset: its definition from the plan and the value of the current record.
 class RecordsetField : public dao::Field {
  public:
-  RecordsetField(std::weak_ptr<RecordsetImpl> rs, int index) : rs_(std::move(rs)), index_(index) {}
+  RecordsetField(std::weak_ptr<RecordsetImpl> rs, int index) : rs_(std::move(rs)), raw_(rs_.lock().get()), index_(index) {}
 
   std::string Name() override { return Info().name; }
   void SetName(const std::string&) override { ReadOnlyProperty("Name"); }
@@ -122,10 +122,10 @@ class RecordsetField : public dao::Field {
   }
 
  private:
+  // The recordset owns its fields; a field kept after the recordset went knows it by `rs_`.
   RecordsetImpl& Rs() {
-    auto rs = rs_.lock();
-    if (!rs || rs->is_closed()) Raise(err::kObjectInvalid, "The recordset of this field is closed.");
-    return *rs;
+    if (rs_.expired() || raw_->is_closed()) Raise(err::kObjectInvalid, "The recordset of this field is closed.");
+    return *raw_;
   }
   const OutField& Info() { return Rs().FieldInfo(index_); }
   [[noreturn]] void ReadOnlyProperty(const char* what) {
@@ -134,6 +134,7 @@ class RecordsetField : public dao::Field {
   }
 
   std::weak_ptr<RecordsetImpl> rs_;
+  RecordsetImpl* raw_;
   int index_;
 };
 
@@ -679,6 +680,7 @@ void RecordsetImpl::SetIndex(const std::string& index) {
   auto fresh = std::make_shared<RecordSource>(*source_);
   fresh->table_index = name;
   source_ = fresh;
+  served_ = nullptr;
   BuildKeyset();
   cur_ = Order().First();
   if (cur_ >= 0) GoTo(cur_);
@@ -819,14 +821,16 @@ const RowCache::Row& RecordsetImpl::FillWindow() {
   else
     window_size_ = std::max(1, window_used_);  // the walk left it early (a change dropped it)
   window_used_ = 0;
-  std::vector<RowCache::Row> rows;
-  for (int32_t e = cur_; e >= 0 && static_cast<int>(rows.size()) < window_size_; e = k.Next(e)) {
-    rows.emplace_back();
-    rows.back().entry = e;
-    rows.back().present = false;
+  window_entries_.clear();
+  for (int32_t e = cur_; e >= 0 && static_cast<int>(window_entries_.size()) < window_size_; e = k.Next(e))
+    window_entries_.push_back(e);
+  const size_t n = window_entries_.size();
+  window_last_ = window_entries_.back();
+  std::vector<RowCache::Row>& rows = Cache().StartWindow(n);
+  for (size_t i = 0; i < n; ++i) {
+    rows[i].entry = window_entries_[i];
+    rows[i].present = false;
   }
-  const size_t n = rows.size();
-  window_last_ = rows.back().entry;
   if (n == 1) {
     rows[0].present = ReadRow(cur_, rows[0].cells);
   } else {
@@ -867,17 +871,14 @@ const RowCache::Row& RecordsetImpl::FillWindow() {
       if (slot == n) continue;
       RowCache::Row& row = rows[slot];
       row.cells.resize(columns);
-      for (int col = 0; col < columns; ++col) row.cells[col] = st.Column(col + 1);
+      for (int col = 0; col < columns; ++col) st.ColumnInto(col + 1, row.cells[col]);
       row.present = true;
     }
   }
   const uint64_t statement = c.StatementCount();
   for (RowCache::Row& row : rows) row.statement = statement;
-  RowCache& cache = Cache();
-  cache.SetWindow(std::move(rows));
   cache_slot_ = 0;
-  size_t slot = 0;
-  return *cache.Find(cur_, statement, slot);
+  return rows[0];
 }
 
 const std::vector<Cell>& RecordsetImpl::CurrentRow() {
@@ -887,6 +888,12 @@ const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   if (!k.IsLive(cur_))
     Raise(err::kRecordDeleted, "Record is deleted: the current record of " + Quoted(Name()) + " was deleted.");
   if (!source_->keyed) return source_->rows[static_cast<size_t>(k.RowId(cur_))];
+  const DatabaseCore& db = *source_->db;
+  // Every field of a record asks again; while nothing changed the row served last serves.
+  if (served_ != nullptr && served_entry_ == cur_ && served_version_ == source_->cache.version() &&
+      served_refresh_ == db.refresh_mark && served_changes_ == db.connection->TotalChanges() &&
+      served_epoch_ == db.cache_epoch)
+    return served_->cells;
   RowCache& cache = Cache();
   const RowCache::Row* row = cache.Find(cur_, source_->db->refresh_mark, cache_slot_);
   if (row == nullptr) row = &FillWindow();
@@ -895,6 +902,12 @@ const std::vector<Cell>& RecordsetImpl::CurrentRow() {
   last_read_entry_ = cur_;
   if (!row->present)
     Raise(err::kRecordDeleted, "Record is deleted: another user deleted the current record of " + Quoted(Name()) + ".");
+  served_ = row;
+  served_entry_ = cur_;
+  served_version_ = cache.version();
+  served_refresh_ = db.refresh_mark;
+  served_changes_ = db.connection->TotalChanges();
+  served_epoch_ = db.cache_epoch;
   return row->cells;
 }
 
@@ -1149,6 +1162,7 @@ void RecordsetImpl::Requery(const Variant&) {
   }
   auto fresh = std::make_shared<RecordSource>(*source_);
   source_ = fresh;
+  served_ = nullptr;
   BuildKeyset();
   last_modified_ = 0;
   cur_ = Order().First();

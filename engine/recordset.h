@@ -194,9 +194,15 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   // random access reads one record. Returns the row of the current record.
   const RowCache::Row& FillWindow();
   size_t cache_slot_ = 0;            // slot of the record read last, for the next step of a walk
+  // The row CurrentRow served last and what it was valid under.
+  const RowCache::Row* served_ = nullptr;
+  int32_t served_entry_ = -1;
+  uint64_t served_version_ = 0, served_refresh_ = 0;
+  int64_t served_changes_ = -1, served_epoch_ = -1;
   int64_t order_generation_ = -1;    // table-type: the order's re-reads the cache has seen
   int32_t last_read_entry_ = -1;     // the record read last
   int32_t window_last_ = -1;         // the last record of the window read last
+  std::vector<int32_t> window_entries_;  // FillWindow's list, kept for its room
   int window_size_ = 1;
   int window_used_ = 0;              // rows of the window read last that the walk has used
   std::shared_ptr<dao::Fields> fields_;

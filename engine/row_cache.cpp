@@ -20,6 +20,7 @@ const RowCache::Row* RowCache::Find(int32_t entry, uint64_t fresh_from, size_t& 
 }
 
 void RowCache::Put(Row row) {
+  ++version_;
   for (Row& r : rows_)
     if (r.entry == row.entry) {
       r = std::move(row);
@@ -30,6 +31,7 @@ void RowCache::Put(Row row) {
 }
 
 void RowCache::Erase(int32_t entry) {
+  ++version_;
   for (size_t k = 0; k < rows_.size(); ++k)
     if (rows_[k].entry == entry) {
       rows_.erase(rows_.begin() + static_cast<long>(k));

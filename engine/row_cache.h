@@ -32,19 +32,25 @@ class RowCache {
   // The row of `entry` read by statement `fresh_from` or a later one, or nullptr. `hint` is the
   // slot found last; a walk finds the next row right after it.
   const Row* Find(int32_t entry, uint64_t fresh_from, size_t& hint) const;
-  // Replaces every row by a window read in one statement.
-  void SetWindow(std::vector<Row> rows) {
-    rows_ = std::move(rows);
-    window_ = rows_.size();
+  // Replaces every row by `n` rows of a window, to be filled in place: the rows keep the room
+  // their values had, so that a walk reads window after window without allocating.
+  std::vector<Row>& StartWindow(size_t n) {
+    rows_.resize(n);
+    window_ = n;
+    ++version_;
+    return rows_;
   }
   // Adds a row, or replaces the row of its entry.
   void Put(Row row);
   void Erase(int32_t entry);
   // Rows of the window: slots 0 to window() - 1.
   size_t window() const { return window_; }
+  // Changes with every change of the rows: a Row pointer is valid while it stays the same.
+  uint64_t version() const { return version_; }
   void Clear() {
     rows_.clear();
     window_ = 0;
+    ++version_;
   }
   // After a write through a recordset sharing this cache, that changed the connection's count
   // from `before` by `delta`: true when the rows still agree (the writer then mends its own row),
@@ -56,6 +62,7 @@ class RowCache {
   static constexpr size_t kMaxSingles = 8;
   std::vector<Row> rows_;   // the window (window_ rows), then the single rows
   size_t window_ = 0;
+  uint64_t version_ = 0;
   int64_t changes_ = -1;
   int64_t epoch_ = -1;
 };

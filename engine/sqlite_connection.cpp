@@ -91,6 +91,34 @@ Cell Statement::Column(int index) const {
   }
 }
 
+void Statement::ColumnInto(int index, Cell& out) const {
+  switch (sqlite3_column_type(stmt_, index)) {
+    case SQLITE_INTEGER:
+      out.kind = Cell::kInt;
+      out.i = sqlite3_column_int64(stmt_, index);
+      return;
+    case SQLITE_FLOAT:
+      out.kind = Cell::kReal;
+      out.r = sqlite3_column_double(stmt_, index);
+      return;
+    case SQLITE_TEXT: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+      out.kind = Cell::kText;
+      out.text.assign(p, static_cast<size_t>(sqlite3_column_bytes(stmt_, index)));
+      return;
+    }
+    case SQLITE_BLOB: {
+      const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, index));
+      const int n = sqlite3_column_bytes(stmt_, index);
+      out.kind = Cell::kBlob;
+      if (n > 0) out.text.assign(p, static_cast<size_t>(n));
+      else out.text.clear();
+      return;
+    }
+    default: out.kind = Cell::kNull;
+  }
+}
+
 std::string Statement::ColumnName(int index) const {
   const char* name = sqlite3_column_name(stmt_, index);
   return name != nullptr ? name : "";

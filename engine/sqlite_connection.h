@@ -50,6 +50,8 @@ class Statement {
   void Run();
   int ColumnCount() const;
   Cell Column(int index) const;
+  // Column into an existing cell, reusing the room its text already has.
+  void ColumnInto(int index, Cell& out) const;
   int64_t ColumnInt(int index) const { return sqlite3_column_int64(stmt_, index); }
   bool ColumnIsNull(int index) const { return sqlite3_column_type(stmt_, index) == SQLITE_NULL; }
   std::string ColumnName(int index) const;
