@@ -18,6 +18,25 @@ void PropertyImpl::SetValue(const Variant& value) {
   else value_ = value;
 }
 
+std::vector<std::shared_ptr<dao::Property>> RecordsetFieldProperties(
+    const std::string& name, int type, int32_t size, int32_t attributes, bool required,
+    const std::string& default_value, const std::string& table, const std::string& column, int ordinal) {
+  std::vector<std::shared_ptr<dao::Property>> out;
+  auto add = [&](const char* property, int property_type, Variant v) {
+    out.push_back(std::make_shared<PropertyImpl>(property, property_type, [v] { return v; }));
+  };
+  add("Name", dao::dbText, Variant(name));
+  add("Type", dao::dbInteger, Variant(type));
+  add("Size", dao::dbLong, Variant(size));
+  add("Attributes", dao::dbLong, Variant(attributes));
+  add("Required", dao::dbBoolean, Variant(required));
+  add("DefaultValue", dao::dbText, Variant(default_value));
+  add("SourceTable", dao::dbText, Variant(table));
+  add("SourceField", dao::dbText, Variant(column));
+  add("OrdinalPosition", dao::dbInteger, Variant(ordinal));
+  return out;
+}
+
 std::shared_ptr<dao::Properties> MakeProperties(
     std::function<std::vector<std::shared_ptr<dao::Property>>()> items,
     std::function<void(const PropertyValue&)> store, std::function<void(const std::string&)> remove) {

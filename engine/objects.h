@@ -117,6 +117,11 @@ std::shared_ptr<dao::Properties> MakeProperties(
     std::function<void(const PropertyValue&)> store = nullptr,
     std::function<void(const std::string&)> remove = nullptr);
 
+// The read-only properties every field of a recordset shows, Name to OrdinalPosition.
+std::vector<std::shared_ptr<dao::Property>> RecordsetFieldProperties(
+    const std::string& name, int type, int32_t size, int32_t attributes, bool required,
+    const std::string& default_value, const std::string& table, const std::string& column, int ordinal);
+
 // The engine's record of the last failure on this thread (all engines share the one thread
 // everything runs on); read by DBEngine.Errors.
 void RecordError(int number, const std::string& description, const std::string& source);

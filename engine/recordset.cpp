@@ -100,18 +100,8 @@ class RecordsetField : public dao::Field {
       auto rs = self.lock();
       if (!rs) return out;
       const OutField f = rs->FieldInfo(index);
-      auto add = [&](const char* name, int type, Variant v) {
-        out.push_back(std::make_shared<PropertyImpl>(name, type, [v] { return v; }));
-      };
-      add("Name", dbText, Variant(f.name));
-      add("Type", dbInteger, Variant(f.type));
-      add("Size", dbLong, Variant(f.size));
-      add("Attributes", dbLong, Variant(f.attributes));
-      add("Required", dbBoolean, Variant(f.required));
-      add("DefaultValue", dbText, Variant(f.default_value));
-      add("SourceTable", dbText, Variant(f.table));
-      add("SourceField", dbText, Variant(f.column));
-      add("OrdinalPosition", dbInteger, Variant(index));
+      out = RecordsetFieldProperties(f.name, f.type, f.size, f.attributes, f.required, f.default_value, f.table,
+                                     f.column, index);
       for (const PropertyValue& p : f.properties)
         out.push_back(std::make_shared<PropertyImpl>(p.name, p.type, [v = p.value] { return v; }, nullptr, true));
       return out;

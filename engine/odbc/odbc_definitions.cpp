@@ -117,20 +117,8 @@ std::shared_ptr<dao::Properties> OdbcField::Properties() {
   const FieldInfo f = info_;
   const int ordinal = ordinal_;
   return MakeProperties([f, ordinal] {
-    std::vector<std::shared_ptr<dao::Property>> out;
-    auto add = [&](const char* name, int type, Variant v) {
-      out.push_back(std::make_shared<PropertyImpl>(name, type, [v] { return v; }));
-    };
-    add("Name", dbText, Variant(f.name));
-    add("Type", dbInteger, Variant(f.type));
-    add("Size", dbLong, Variant(f.size));
-    add("Attributes", dbLong, Variant(f.attributes));
-    add("Required", dbBoolean, Variant(f.required));
-    add("DefaultValue", dbText, Variant(f.default_value));
-    add("SourceTable", dbText, Variant(f.table));
-    add("SourceField", dbText, Variant(f.column));
-    add("OrdinalPosition", dbInteger, Variant(ordinal));
-    return out;
+    return RecordsetFieldProperties(f.name, f.type, f.size, f.attributes, f.required, f.default_value, f.table,
+                                    f.column, ordinal);
   });
 }
 
