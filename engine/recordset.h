@@ -190,8 +190,9 @@ class RecordsetImpl : public dao::Recordset, public std::enable_shared_from_this
   std::string filter_, sort_;
   int32_t cache_size_ = 0;
   // Records read ahead: a sequential walk reads a window of following records with one statement,
-  // twice as many (up to kMaxWindow) each time the walk used the previous window to its end;
-  // random access reads one record. Returns the row of the current record.
+  // twice as many (up to kMaxWindow) each time the walk used the previous window to its end, and
+  // only as many as it used when a change dropped the window early; random access reads one
+  // record. Returns the row of the current record.
   const RowCache::Row& FillWindow();
   size_t cache_slot_ = 0;            // slot of the record read last, for the next step of a walk
   // The row CurrentRow served last and what it was valid under.
