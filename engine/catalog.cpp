@@ -207,7 +207,7 @@ void Catalog::Load() {
         t.validation_rule = st.Column(6).text;
         t.validation_text = st.Column(7).text;
         tables.push_back(std::move(t));
-      } else {
+      } else if (st.ColumnInt(1) == kKindQuery) {
         QueryInfo q;
         q.name = st.Column(0).text;
         q.created = st.Column(3).r;
