@@ -1103,21 +1103,22 @@ bool LiteralShape(const std::string& text, std::string& shape, std::vector<Cell>
     return false;  // the parser reports it
   }
   shape.clear();
+  shape.reserve(text.size() + tokens.size());
   literals.clear();
-  for (const Token& t : tokens) {
+  for (Token& t : tokens) {
     switch (t.kind) {
       case Token::kEnd: break;
       case Token::kNumber:
         literals.push_back(NumberValue(t.text));
-        shape += literals.back().kind == Cell::kInt ? "\x01" : "\x02";
+        shape += literals.back().kind == Cell::kInt ? '\x01' : '\x02';
         break;
       case Token::kString:
-        literals.push_back(Cell::Text(t.text));
-        shape += "\x03";
+        literals.push_back(Cell::Text(std::move(t.text)));
+        shape += '\x03';
         break;
       case Token::kDate:
       case Token::kGuid: return false;
-      case Token::kBracket: shape += "[" + t.text + "]"; break;
+      case Token::kBracket: shape.append(1, '[').append(t.text).append(1, ']'); break;
       default: shape += t.text; break;
     }
     shape += ' ';
